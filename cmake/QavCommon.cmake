@@ -1,0 +1,35 @@
+# Warnings and sanitizer switches shared by every target of the project.
+add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+
+if(QAV_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(QAV_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# qav_test(NAME SOURCES... [LIBS ...] [LABELS ...] [WHOLE] [TIMEOUT s]): one
+# GoogleTest binary, registered with CTest as one test per case, or with
+# WHOLE as one test (binaries whose cases share an expensive peer).
+function(qav_test name)
+  cmake_parse_arguments(T "WHOLE" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    QAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    QAV_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  if(T_WHOLE)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+  else()
+    gtest_discover_tests(${name}
+      DISCOVERY_TIMEOUT 30
+      PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+  endif()
+endfunction()
+include(GoogleTest)

@@ -1,0 +1,136 @@
+// CQBPTrans: one session with one printer on one port kind.
+//
+// A session is opened on SNMP (UDP to the printer's agent), a raw TCP/IP
+// stream ("host:port"), a serial port (COMn), a parallel port (LPTn) or a
+// USB printer device (any other port name: the device path), used for
+// object operations, raw transfers or trap reception, and closed. Every
+// operation returns 0 or a code of QBPResult.h and, where it fails, leaves
+// the code (or the system error behind it) in the thread's last-error value.
+//
+// A session has no lock: one thread uses it at a time. Several sessions may
+// run at once on different threads.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "CQBPEvent.h"
+#include "CQBPVb.h"
+#include "NcommExport.h"
+
+struct QBPPdu; // a received SNMP message; opaque outside the library
+
+class NCOMM_API CQBPTrans {
+public:
+    enum Kind { kNone = 0, kSnmp = 1, kTcpIp = 2, kCom = 3, kLpt = 4, kUsb = 5 };
+
+    // snmpVersion 1 selects SNMP version 1, 2 version 2c; any other value
+    // sets result to -150 (the session then speaks version 2c).
+    CQBPTrans(int& result, int snmpVersion);
+    virtual ~CQBPTrans();
+    CQBPTrans(const CQBPTrans&) = delete;
+    CQBPTrans& operator=(const CQBPTrans&) = delete;
+
+    // Port names: "SNMP", "TCP/IP", "COMn" (n 1..256), "LPTn" (n 1..9), or
+    // a USB device path. The address is the printer's dotted IPv4 address
+    // (SNMP), "host:port" (TCP/IP) or the line parameters "baud,bits,parity,stop"
+    // (COM); LPT and USB ignore it.
+    int Open(const char* portName, const char* address);
+    int Open(const std::string& portName, const std::string& address);
+    // Port numbers: 0 SNMP, 1 TCP/IP, 2 COM1, 3 COM2, 4 LPT1.
+    int Open(int portNumber, const char* address);
+    int Open(int portNumber, const std::string& address);
+    int Close();
+
+    int SetCommunity(const char* read, const char* write);
+    int SetCommunity(const std::string& read, const std::string& write);
+    int SetPrinterType(int type);
+
+    // SNMP GET, GET-NEXT and SET (on TCP/IP, COM, LPT and USB sessions GET
+    // and SET travel as printer commands). An SNMP error in the answer is
+    // not a failure: it comes back as negative types in the result list.
+    int GetObject(CQBPVb request, CQBPVb& result);
+    int GetNextObject(CQBPVb request, CQBPVb& result);
+    int SetObject(CQBPVb request, CQBPVb& result);
+
+    // Raw transfer on TCP/IP, COM, LPT and USB sessions. Send with an event
+    // runs in the background and signals the event when it ends.
+    int Send(const void* data, int length, CQBPEvent* event);
+    int Receive(void* buffer, int size, int& received);
+    int DeviceIoControl(unsigned long code, void* in, unsigned long inSize, void* out, unsigned long outSize,
+                        unsigned long* returned);
+    // Background send progress: status 0 idle, 1 running, 2 done, <0 failed.
+    int GetSendStatus() const { return sendStatus_.load(); }
+    int GetSentBytes() const { return sentBytes_.load(); }
+
+    int GetKind() const { return kind_; }
+    bool IsOpen() const { return open_ != 0; }
+    const char* GetAddress() const { return address_; }
+    const char* GetReadCommunity() const { return readCommunity_; }
+    const char* GetWriteCommunity() const { return writeCommunity_; }
+    int GetSnmpVersion() const { return snmpVersion_; }
+    int GetLastSystemError() const { return lastSystemError_; }
+
+    // Serial devices: COMn opens "<prefix><n-1>" (default "/dev/ttyS").
+    // Also settable with the environment variable QAV_COM_DEVICE_PREFIX.
+    static void SetComDevicePrefix(const std::string& prefix);
+
+private:
+    friend struct QBPTrapAccess;
+
+    int SetDeviceName(int portNumber, std::string& name);
+    int SnmpOpen(const char* address);
+    int TcpIpOpen(const char* address);
+    int CommOpen(const char* portName, const char* params);
+    int SetCommParam(const char* params);
+    int LptOpen(const char* portName);
+    int UsbOpen(const char* path);
+    int SnmpRequest(int requestType, const CQBPVb& request, CQBPVb& result);
+    int DeviceRequest(int requestType, const CQBPVb& request, CQBPVb& result);
+    int ObjectOperation(int requestType, const CQBPVb& request, CQBPVb& result);
+    int SendBlock(const unsigned char* data, int length);
+    int SendBlockTcpIp(const unsigned char* data, int length);
+    int StartSendNonBlock(const void* data, int length, CQBPEvent* event);
+    void SendThreadProc();
+    void StopSender();
+    int Fail(int code); // sets the thread's last error from the system error or code
+    void CancelTrap();
+
+    int open_ = 0;
+    int kind_ = kNone;
+    int snmpVersion_ = 2;
+    char address_[16] = {};
+    char readCommunity_[81] = "kestra";
+    char writeCommunity_[81] = "kestra";
+    int fd_ = -1;     // COM, LPT, USB device
+    int socket_ = -1; // TCP/IP stream
+    int lastSystemError_ = 0;
+    int printerType_ = 0;
+    int commandSequence_ = 0;
+    int baud_ = 0;
+
+    // Trap state of this session.
+    int allTrapsFlag_ = 0;
+    std::unique_ptr<CQBPVb> trapList_;
+    CQBPEvent* trapEvent_ = nullptr;
+    std::atomic<int> trapPending_{0};
+    int trapGeneric_ = 0;
+    int trapSpecific_ = 0;
+    char trapEnterprise_[256] = {};
+
+    // Background send state.
+    std::atomic<int> sendStatus_{0};
+    std::atomic<int> sentBytes_{0};
+    std::atomic<bool> sendCancel_{false};
+    int sendTotal_ = 0;
+    std::unique_ptr<unsigned char[]> sendCopy_;
+    CQBPEvent* sendEvent_ = nullptr;
+    std::thread sender_;
+};
+
+// Fills a list from a received SNMP message; with skipLast 1 the message's
+// last binding is left out. Bindings of a syntax the list cannot hold
+// (SNMPv2 exceptions) are dropped.
+NCOMM_API void CopyPduToVb(CQBPVb& list, const QBPPdu& pdu, int skipLast);

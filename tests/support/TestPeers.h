@@ -1,0 +1,94 @@
+// Real peers for the tests: child processes, loopback addresses of their
+// own, and the SNMP agents (net-snmp's snmpd, snmpsim) started on them.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qavtest {
+
+// A child process, stopped (SIGTERM, then SIGKILL) when the object dies.
+// Its output goes to a log file kept for the failure messages.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Start(const std::vector<std::string>& argv, const std::string& logPath,
+               const std::map<std::string, std::string>& env = {});
+    void Stop();
+    bool Running();
+    pid_t Pid() const { return pid_; }
+    std::string Log() const;
+    // Waits up to timeoutMs for the process to end by itself; returns its
+    // exit status, or -1 when it still runs (it is then left running).
+    int Wait(int timeoutMs);
+
+private:
+    pid_t pid_ = -1;
+    std::string logPath_;
+};
+
+// A fresh temporary folder, removed with everything in it when the object dies.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+
+// A loopback address of this test process's own: 127.a.b.slot with a and b
+// taken from the process id, so that tests running side by side never share
+// an address. slot 1..254.
+std::string LoopbackAddress(int slot);
+
+// The UDP port test agents listen on: 161 when running as root, else a high
+// port, which is then also put into QAV_SNMP_PORT for the library.
+int PrepareAgentPort();
+
+// Whether a program is on PATH.
+bool HaveProgram(const std::string& name);
+
+// Waits until something answers an SNMP GET of sysDescr.0 (or any answer) at
+// address:port with the community, at most timeoutMs.
+bool WaitForAgent(const std::string& address, int port, const std::string& community, int timeoutMs);
+
+// snmpsim serving one or more recordings on address:port. Each recording is
+// served under the community named by its key.
+class SnmpSimAgent {
+public:
+    bool Start(const std::string& address, int port, const std::map<std::string, std::string>& recordings);
+    void Stop() { process_.Stop(); }
+    std::string Log() const { return process_.Log(); }
+
+private:
+    TempDir dir_;
+    ChildProcess process_;
+};
+
+// net-snmp's snmpd on address:port with read-write community "kestra" (and
+// "public" read-only). sysContact, sysName and sysLocation stay writable.
+class SnmpdAgent {
+public:
+    bool Start(const std::string& address, int port, const std::string& extraConfig = "");
+    void Stop() { process_.Stop(); }
+    std::string Log() const { return process_.Log(); }
+
+private:
+    TempDir dir_;
+    ChildProcess process_;
+};
+
+} // namespace qavtest
