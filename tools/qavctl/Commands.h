@@ -1,0 +1,30 @@
+// The commands of qavctl. Each takes the words after its name and returns
+// the exit status: 0 success, 1 the operation failed, 2 bad usage or input.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qavctl {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+    const char* name;
+    const char* usage;   // one line: arguments
+    const char* summary; // one line: what it does
+    int (*run)(const Args& args);
+};
+
+// Every command of the tool, in the order the help shows them.
+const std::vector<Command>& AllCommands();
+
+// SNMP object access (get, next, set).
+int RunGet(const Args& args);
+int RunNext(const Args& args);
+int RunSet(const Args& args);
+
+// Reports a usage error on stderr and returns 2.
+int UsageError(const std::string& message);
+
+} // namespace qavctl
