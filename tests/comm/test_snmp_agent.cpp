@@ -30,7 +30,7 @@ const char* const kRecording =
 
 std::string ZebraRecording()
 {
-    return qavtest::ReadFile(QAV_SOURCE_DIR "/../shared/testdata/snmprec/zebra-tlp2824plus.snmprec");
+    return qavtest::ReadFile(QAV_SOURCE_DIR "/tests/data/snmprec/zebra-tlp2824plus.snmprec");
 }
 
 class SnmpAgent : public ::testing::Test {
