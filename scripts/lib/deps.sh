@@ -4,7 +4,7 @@
 
 QAV_PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  libsnmp-dev snmp snmpd snmpsim          # SNMP engine, command-line peers, simulator of recordings
+  libsnmp-dev snmp snmpd snmptrapd snmpsim # SNMP engine, command-line peers, simulator of recordings
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev                  # window layer
   libcurl4-openssl-dev                    # SMTP and FTP

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,6 +133,74 @@ std::string LoopbackAddress(int slot)
     const unsigned a = 10 + (pid / 250) % 240;
     const unsigned b = 1 + pid % 250;
     return "127." + std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(slot);
+}
+
+std::string LoopbackBlock()
+{
+    const unsigned pid = static_cast<unsigned>(::getpid());
+    return "127." + std::to_string(250 + pid % 5) + "." + std::to_string(((pid / 5) % 50) * 5) + ".1";
+}
+
+std::string RunCommand(const std::string& commandLine, bool withErrors)
+{
+    const std::string cmd = commandLine + (withErrors ? " 2>&1" : " 2>/dev/null");
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return std::string();
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+    return out;
+}
+
+bool PrinterSim::Start(const std::vector<std::string>& args, int timeoutMs)
+{
+    control_ = dir_.File("control");
+    std::vector<std::string> argv = {QAV_BINARY_DIR "/bin/qav-printer-sim", "--no-stdin", "--control", control_};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const std::string log = dir_.File("sim.log");
+    if (!process_.Start(argv, log)) return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (ReadFile(log).find("\nready\n") != std::string::npos && ::access(control_.c_str(), F_OK) == 0)
+            return true;
+        if (!process_.Running()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+std::string PrinterSim::Command(const std::string& line)
+{
+    int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un sa{};
+    sa.sun_family = AF_UNIX;
+    std::strncpy(sa.sun_path, control_.c_str(), sizeof sa.sun_path - 1);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        ::close(s);
+        return "error: no control socket";
+    }
+    const std::string msg = line + "\n";
+    if (::write(s, msg.data(), msg.size()) < 0) {
+        ::close(s);
+        return "error: write";
+    }
+    std::string answer;
+    char buf[4096];
+    pollfd p{s, POLLIN, 0};
+    // The answer ends with its "ok"/"error" line.
+    while (::poll(&p, 1, 5000) > 0) {
+        ssize_t n = ::read(s, buf, sizeof buf);
+        if (n <= 0) break;
+        answer.append(buf, static_cast<size_t>(n));
+        const size_t last = answer.rfind('\n', answer.size() - 2);
+        const std::string tail = answer.substr(last == std::string::npos ? 0 : last + 1);
+        if (!answer.empty() && answer.back() == '\n' && (tail.rfind("ok", 0) == 0 || tail.rfind("error", 0) == 0)) break;
+    }
+    ::close(s);
+    while (!answer.empty() && answer.back() == '\n') answer.pop_back();
+    return answer;
 }
 
 int PrepareAgentPort()

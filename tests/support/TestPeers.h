@@ -54,6 +54,14 @@ std::string ReadFile(const std::string& path);
 // an address. slot 1..254.
 std::string LoopbackAddress(int slot);
 
+// The first address of a large block of loopback addresses (room for a few
+// thousand printers) of this test process's own, apart from LoopbackAddress.
+std::string LoopbackBlock();
+
+// Runs a command line through the shell and returns its standard output
+// (standard error is appended when `withErrors`).
+std::string RunCommand(const std::string& commandLine, bool withErrors = false);
+
 // The UDP port test agents listen on: 161 when running as root, else a high
 // port, which is then also put into QAV_SNMP_PORT for the library.
 int PrepareAgentPort();
@@ -64,6 +72,23 @@ bool HaveProgram(const std::string& name);
 // Waits until something answers an SNMP GET of sysDescr.0 (or any answer) at
 // address:port with the community, at most timeoutMs.
 bool WaitForAgent(const std::string& address, int port, const std::string& community, int timeoutMs);
+
+// The printer simulator (qav-printer-sim) started with extra arguments;
+// returns once it says "ready" (at most timeoutMs).
+class PrinterSim {
+public:
+    bool Start(const std::vector<std::string>& args, int timeoutMs = 20000);
+    void Stop() { process_.Stop(); }
+    std::string Log() const { return process_.Log(); }
+    // Sends one command to its control socket and returns the answer.
+    std::string Command(const std::string& line);
+    const std::string& ControlPath() const { return control_; }
+
+private:
+    TempDir dir_;
+    ChildProcess process_;
+    std::string control_;
+};
 
 // snmpsim serving one or more recordings on address:port. Each recording is
 // served under the community named by its key.

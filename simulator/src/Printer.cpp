@@ -1,0 +1,372 @@
+#include "Printer.h"
+
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+
+#include "Recording.h"
+#include "qavres/Resources.h"
+
+namespace qavsim {
+
+namespace {
+
+int64_t NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+const Oid kEnterprise = {1, 3, 6, 1, 4, 1, 32473};
+
+struct NamedStatus {
+    int code;
+    const char* name;
+    const char* panel;
+};
+
+// The maker's status codes with a name, as the trap numbers use them.
+const NamedStatus kStatusNames[] = {
+    {0, "online", "ONLINE"},
+    {1, "offline", "OFFLINE"},
+    {2, "printing", "PRINTING"},
+    {6, "command-error", "COMMAND ERROR"},
+    {7, "communication-error", "COMMUNICATION ERROR"},
+    {11, "paper-jam", "PAPER JAM"},
+    {12, "cutter-error", "CUTTER ERROR"},
+    {13, "paper-end", "PAPER END"},
+    {14, "ribbon-end", "RIBBON END"},
+    {15, "head-open", "HEAD OPEN"},
+    {17, "head-disconnect", "HEAD NOT CONNECTED"},
+    {18, "head-heating", "HEAD OVERHEAT"},
+    {21, "ribbon-near-end", "RIBBON NEAR END"},
+    {22, "rewind-full", "REWINDER FULL"},
+    {23, "paper-near-end", "PAPER NEAR END"},
+    {24, "cover-open", "COVER OPEN"},
+    {36, "low-battery", "LOW BATTERY"},
+    {50, "printer-error", "PRINTER ERROR"},
+    {61, "rfid-error", "RFID ERROR"},
+    {66, "reject-jam", "REJECT JAM"},
+    {67, "reject-full", "REJECT FULL"},
+    {68, "shutter-error", "SHUTTER ERROR"},
+    {69, "reject-error", "REJECT ERROR"},
+    {70, "asf-power-off", "ASF POWER OFF"},
+    {71, "ud-motor-error", "UD MOTOR ERROR"},
+    {72, "eraser-error", "ERASER ERROR"},
+    {73, "eraser-open", "ERASER OPEN"},
+    {74, "asf-cover-open", "ASF COVER OPEN"},
+    {77, "asf-not-connect", "ASF NOT CONNECTED"},
+};
+
+// Bits of the first byte of hrPrinterDetectedErrorState.
+constexpr uint8_t kNoPaper = 0x40, kNoToner = 0x10, kDoorOpen = 0x08, kJammed = 0x04, kOffline = 0x02,
+                  kServiceRequested = 0x01;
+
+uint8_t ErrorBits(int code)
+{
+    switch (code) {
+    case 0:
+    case 2: return 0;
+    case 1: return kOffline;
+    case 11:
+    case 66: return kJammed;
+    case 13: return kNoPaper;
+    case 14: return kNoToner;
+    case 15:
+    case 24:
+    case 73:
+    case 74: return kDoorOpen;
+    default: return kServiceRequested;
+    }
+}
+
+// The instance of a standard object as real agents number it.
+Oid StandardInstance(const Oid& base, uint32_t address)
+{
+    auto under = [&](std::initializer_list<uint32_t> prefix) { return IsPrefix(Oid(prefix), base); };
+    if (under({1, 3, 6, 1, 2, 1, 4, 20, 1}))
+        return {address >> 24, (address >> 16) & 0xFF, (address >> 8) & 0xFF, address & 0xFF};
+    if (under({1, 3, 6, 1, 2, 1, 2, 2, 1}) || under({1, 3, 6, 1, 2, 1, 25, 3, 2, 1}) ||
+        under({1, 3, 6, 1, 2, 1, 25, 3, 5, 1}) || under({1, 3, 6, 1, 2, 1, 25, 2, 3, 1}) ||
+        under({1, 3, 6, 1, 2, 1, 43, 5, 1, 1}))
+        return {1};
+    if (under({1, 3, 6, 1, 2, 1, 43})) return {1, 1};
+    return {0};
+}
+
+Value ValueOfType(int type, const std::string& text)
+{
+    switch (type) {
+    case 2: return Value::Integer(std::strtoll(text.c_str(), nullptr, 10));
+    case 6: {
+        Oid o;
+        if (!ParseOid(text, o)) o = {0, 0};
+        return Value::ObjectId(o);
+    }
+    case 64: {
+        uint32_t a = 0;
+        ParseAddress(text, a);
+        return Value::Ip(a);
+    }
+    case 65: return Value::Unsigned(kCounter32, std::strtoull(text.c_str(), nullptr, 10) & 0xFFFFFFFFu);
+    case 66: return Value::Unsigned(kGauge32, std::strtoull(text.c_str(), nullptr, 10) & 0xFFFFFFFFu);
+    case 67: return Value::Unsigned(kTimeTicks, std::strtoull(text.c_str(), nullptr, 10) & 0xFFFFFFFFu);
+    case 70: return Value::Unsigned(kCounter64, std::strtoull(text.c_str(), nullptr, 10));
+    default: return Value::Text(text);
+    }
+}
+
+} // namespace
+
+std::string AddressText(uint32_t a)
+{
+    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." + std::to_string((a >> 8) & 0xFF) +
+           "." + std::to_string(a & 0xFF);
+}
+
+bool ParseAddress(const std::string& text, uint32_t& hostOrder)
+{
+    in_addr a{};
+    if (::inet_pton(AF_INET, text.c_str(), &a) != 1) return false;
+    hostOrder = ntohl(a.s_addr);
+    return true;
+}
+
+int StatusCodeByName(const std::string& name)
+{
+    for (const NamedStatus& s : kStatusNames) {
+        if (name == s.name) return s.code;
+    }
+    char* end = nullptr;
+    long v = std::strtol(name.c_str(), &end, 10);
+    if (!name.empty() && *end == '\0' && v >= 0 && v <= 255) return static_cast<int>(v);
+    return -1;
+}
+
+const char* StatusName(int code)
+{
+    for (const NamedStatus& s : kStatusNames) {
+        if (s.code == code) return s.name;
+    }
+    return "status";
+}
+
+Oid Printer::ObjectOid(int number, int instance) const
+{
+    Oid oid;
+    if (!ParseOid(table_->Oid(number), oid)) return {};
+    if (instance >= 0) {
+        oid.push_back(static_cast<uint32_t>(instance));
+    } else {
+        const Oid suffix = StandardInstance(oid, spec_.address);
+        oid.insert(oid.end(), suffix.begin(), suffix.end());
+    }
+    return oid;
+}
+
+void Printer::SetObject(int number, const Value& value, bool writable, int instance)
+{
+    const Oid oid = ObjectOid(number, instance);
+    if (!oid.empty()) mib_.Set(oid, value, writable);
+}
+
+bool Printer::Build(const PrinterSpec& spec, const qavres::ObjectTable& table, std::string& error)
+{
+    spec_ = spec;
+    table_ = &table;
+    startMs_ = NowMs();
+    policy_.readCommunity = spec.readCommunity;
+    policy_.writeCommunity = spec.writeCommunity;
+    policy_.lenientGet = spec.maker && spec.recording.empty();
+    if (!spec.recording.empty()) return LoadRecording(spec.recording, mib_, error);
+
+    // Every object of the table, at its instance, with a neutral value of
+    // its type; the description then fills what it knows.
+    for (const auto& [number, text] : table.Strings().All()) {
+        Oid base;
+        if (!ParseOid(text, base)) continue;
+        // String n is an OID and string n+1 its type name.
+        const std::string& typeName = table.TypeName(number);
+        Oid notAType;
+        if (typeName.empty() || ParseOid(typeName, notAType)) continue;
+        const bool makers = IsPrefix(kEnterprise, base);
+        if (makers && !spec.maker) continue;
+        const int type = qavres::TypeCodeFromName(typeName);
+        Value v = ValueOfType(type, type == 6 ? "0.0" : type == 64 ? "0.0.0.0" : type == 4 ? "" : "0");
+        // Counters of the network groups get plausible, distinct figures.
+        if (type >= 65 && type <= 67 && !makers) v.number = (number * 37 + (spec.address & 0xFF) * 11) % 100000;
+        const bool writable = makers || number == obj::kContact || number == obj::kName || number == obj::kLocation;
+        SetObject(number, v, writable, makers ? 0 : -1);
+    }
+
+    auto text = [&](int number, const std::string& value, bool writable = true) {
+        SetObject(number, Value::Text(value), writable, number >= 20001 ? 0 : -1);
+    };
+    auto integer = [&](int number, long long value, bool writable = true) {
+        SetObject(number, Value::Integer(value), writable, number >= 20001 ? 0 : -1);
+    };
+    const std::string model = spec.model;
+    text(obj::kSysDescr, spec.maker ? "VORANTA QAV " + model + " label printer, firmware " + spec.firmware
+                                    : "Network printer " + model,
+         false);
+    Oid sysObject = spec.maker ? Oid{1, 3, 6, 1, 4, 1, 32473, 2, 1} : Oid{1, 3, 6, 1, 4, 1, 2699, 1, 1};
+    SetObject(obj::kSysObjectId, Value::ObjectId(sysObject), false, -1);
+    text(obj::kContact, spec.contact);
+    text(obj::kName, spec.name);
+    text(obj::kLocation, spec.location);
+    text(obj::kDeviceDescr, model, false);
+    SetObject(obj::kDeviceType, Value::ObjectId({1, 3, 6, 1, 2, 1, 25, 3, 1, 5}), false, -1);
+    SetObject(obj::kDeviceErrors, Value::Unsigned(kCounter32, 0), false, -1);
+    text(obj::kSerialStd, spec.serial, false);
+    SetObject(obj::kMarkerLifeCount, Value::Unsigned(kCounter32, spec.labelCount & 0xFFFFFFFFu), false, -1);
+    integer(obj::kMarkerUnit, 7, false); // impressions
+    if (spec.maker) {
+        text(obj::kModelName, model, false);
+        text(obj::kSerial, spec.serial);
+        text(obj::kManager, spec.manager);
+        text(obj::kComment, spec.comment);
+        text(obj::kFirmware, spec.firmware, false);
+        integer(obj::kHeadStatus, spec.headStatus, false);
+        integer(obj::kDhcpEnable, spec.dhcpEnable);
+        text(obj::kDhcpHostName, spec.dhcpHostName);
+        integer(obj::kRfidOk, spec.rfidOk, false);
+        integer(obj::kRfidError, spec.rfidError, false);
+    }
+    for (const auto& [number, value] : spec.objects) {
+        const int type = table.TypeCode(number);
+        SetObject(number, ValueOfType(type, value), number >= 20001 || number == obj::kName, number >= 20001 ? 0 : -1);
+    }
+    ApplyStatusObjects();
+    return true;
+}
+
+void Printer::ApplyStatusObjects()
+{
+    if (!spec_.recording.empty()) return;
+    const int code = spec_.statusCode;
+    SetObject(obj::kPrinterStatus, Value::Integer(code == 0 ? 3 : code == 2 ? 4 : 1), false, -1);
+    SetObject(obj::kErrorState, Value::Text(std::string(1, static_cast<char>(ErrorBits(code)))), false, -1);
+    std::string panel = spec_.panelText;
+    for (const NamedStatus& s : kStatusNames) {
+        if (s.code == code && code != 0) panel = s.panel;
+    }
+    SetObject(obj::kPanelText, Value::Text(panel), false, -1);
+    if (spec_.maker) SetObject(obj::kStatusCode, Value::Integer(code), false, 0);
+}
+
+void Printer::SetStatus(int code)
+{
+    spec_.statusCode = code;
+    ApplyStatusObjects();
+}
+
+bool Printer::SetField(const std::string& field, const std::string& value, std::string& error)
+{
+    auto text = [&](int number, std::string& into) {
+        into = value;
+        SetObject(number, Value::Text(value), true, number >= 20001 ? 0 : -1);
+    };
+    auto integer = [&](int number, int& into) {
+        into = std::atoi(value.c_str());
+        SetObject(number, Value::Integer(into), number != obj::kHeadStatus, 0);
+    };
+    if (field == "name") {
+        text(obj::kName, spec_.name);
+    } else if (field == "location") {
+        text(obj::kLocation, spec_.location);
+    } else if (field == "manager") {
+        text(obj::kManager, spec_.manager);
+    } else if (field == "comment") {
+        text(obj::kComment, spec_.comment);
+    } else if (field == "serial") {
+        text(obj::kSerial, spec_.serial);
+        SetObject(obj::kSerialStd, Value::Text(value), false, -1);
+    } else if (field == "head") {
+        integer(obj::kHeadStatus, spec_.headStatus);
+    } else if (field == "dhcp") {
+        integer(obj::kDhcpEnable, spec_.dhcpEnable);
+    } else if (field == "dhcp-host") {
+        text(obj::kDhcpHostName, spec_.dhcpHostName);
+    } else if (field == "panel") {
+        spec_.panelText = value;
+        ApplyStatusObjects();
+    } else if (field == "status") {
+        const int code = StatusCodeByName(value);
+        if (code < 0) {
+            error = "unknown status '" + value + "'";
+            return false;
+        }
+        SetStatus(code);
+    } else if (field == "rfid-ok" || field == "rfid-error") {
+        const long v = std::atol(value.c_str());
+        (field == "rfid-ok" ? spec_.rfidOk : spec_.rfidError) = v;
+        SetObject(field == "rfid-ok" ? obj::kRfidOk : obj::kRfidError, Value::Integer(v), false, 0);
+    } else if (field.rfind("object.", 0) == 0) {
+        const std::string rest = field.substr(7);
+        const int number = std::atoi(rest.c_str());
+        const size_t dot = rest.find('.');
+        const int instance = dot == std::string::npos ? (number >= 20001 ? 0 : -1) : std::atoi(rest.c_str() + dot + 1);
+        if (table_->Oid(number).empty()) {
+            error = "object " + rest + " is not in the object table";
+            return false;
+        }
+        SetObject(number, ValueOfType(table_->TypeCode(number), value), true, instance);
+    } else {
+        error = "unknown field '" + field + "'";
+        return false;
+    }
+    return true;
+}
+
+uint32_t Printer::UptimeTicks() const { return static_cast<uint32_t>((NowMs() - startMs_) / 10); }
+
+Message Printer::MakeTrap(int generic, int specific, const TrapDetails& d, int version) const
+{
+    Message m;
+    m.community = "public";
+    std::vector<VarBind> details;
+    if (generic == 6 || generic == 7) {
+        auto bind = [&](int number, Value v) {
+            const Oid oid = ObjectOid(number, 0);
+            if (!oid.empty()) details.push_back({oid, std::move(v)});
+        };
+        bind(obj::kTrapErrorCode, Value::Integer(d.errorCode));
+        bind(obj::kTrapText1, Value::Text(d.text1));
+        bind(obj::kTrapText2, Value::Text(d.text2));
+        bind(obj::kTrapText3, Value::Text(d.text3));
+        bind(obj::kTrapValue, Value::Integer(d.value));
+    }
+    if (version == 1) {
+        m.version = 0;
+        m.pduType = kTrapV1;
+        m.enterprise = generic >= 6 ? kEnterprise : Oid{1, 3, 6, 1, 4, 1, 32473, 2, 1};
+        m.agentAddress = spec_.address;
+        // Version 1 has generic numbers 0..6 only: the receiver's "7/99"
+        // is the enterprise-specific trap 99.
+        m.genericTrap = generic >= 6 ? 6 : generic;
+        m.specificTrap = generic >= 6 ? specific : 0;
+        m.timeStamp = UptimeTicks();
+        m.varbinds = details;
+        return m;
+    }
+    m.version = 1;
+    m.pduType = kTrapV2;
+    m.requestId = static_cast<int32_t>(NowMs() & 0x7FFFFFFF);
+    Oid trapOid;
+    if (generic >= 6) {
+        trapOid = kEnterprise;
+        trapOid.push_back(0);
+        trapOid.push_back(static_cast<uint32_t>(specific));
+    } else {
+        trapOid = {1, 3, 6, 1, 6, 3, 1, 1, 5, static_cast<uint32_t>(generic + 1)};
+    }
+    m.varbinds.push_back({{1, 3, 6, 1, 2, 1, 1, 3, 0}, Value::Unsigned(kTimeTicks, UptimeTicks())});
+    m.varbinds.push_back({{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, Value::ObjectId(trapOid)});
+    m.varbinds.insert(m.varbinds.end(), details.begin(), details.end());
+    if (generic >= 6) m.varbinds.push_back({{1, 3, 6, 1, 6, 3, 1, 1, 4, 3, 0}, Value::ObjectId(kEnterprise)});
+    return m;
+}
+
+} // namespace qavsim
