@@ -17,6 +17,7 @@
 #include <mutex>
 
 #include "ncomm/QBPLastError.h"
+#include "TrapState.h"
 #include "ncomm/QBPResult.h"
 
 namespace {

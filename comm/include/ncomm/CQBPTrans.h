@@ -65,6 +65,21 @@ public:
     int GetSendStatus() const { return sendStatus_.load(); }
     int GetSentBytes() const { return sentBytes_.load(); }
 
+    // Trap reception (UDP 162 unless QAV_TRAP_PORT says otherwise). The two
+    // ways exclude each other in one process:
+    //  - all traps of all senders to a callback (StartAllTrap), called on the
+    //    library's receiving thread with (0, sender address "a.b.c.d",
+    //    generic, specific, enterprise text, bindings, userData); the texts
+    //    and the list live for the duration of the call;
+    //  - the traps of this session's printer (StartTrap), signalled by the
+    //    event and fetched one by one with GetTrap.
+    using TrapCallback = void (*)(int, const char*, int, int, char*, CQBPVb&, void*);
+    int StartAllTrap(TrapCallback callback, void* userData);
+    int StartTrap(CQBPEvent* event);
+    int GetTrap(int& generic, int& specific, char* enterprise, int size, CQBPVb& bindings);
+    // Stores one received trap in this session (used by the receiver).
+    int SetTrapMsg(int generic, int specific, const std::string& enterprise, const QBPPdu& pdu);
+
     int GetKind() const { return kind_; }
     bool IsOpen() const { return open_ != 0; }
     const char* GetAddress() const { return address_; }
@@ -111,14 +126,10 @@ private:
     int commandSequence_ = 0;
     int baud_ = 0;
 
-    // Trap state of this session.
+    // Trap state of this session (see TrapReception.cpp).
     int allTrapsFlag_ = 0;
-    std::unique_ptr<CQBPVb> trapList_;
+    std::unique_ptr<struct QBPTrapQueue> trapQueue_;
     CQBPEvent* trapEvent_ = nullptr;
-    std::atomic<int> trapPending_{0};
-    int trapGeneric_ = 0;
-    int trapSpecific_ = 0;
-    char trapEnterprise_[256] = {};
 
     // Background send state.
     std::atomic<int> sendStatus_{0};
