@@ -283,7 +283,7 @@ std::string DemoFleetText()
            "[printer]\naddress = 127.0.0.15\nmodel = QAV MD-400\nname = Lab printer\n"
            "location = Quality lab\nhead = 1\ntrap-version = 2c\n"
            "[printer]\naddress = 127.0.0.16\nmodel = QAV M-UG2\nname = Spare labeller\n"
-           "location = Stores\nstatus = offline\n"
+           "location = Stores\nstatus = pause\n"
            "[printer]\naddress = 127.0.0.30\nrecording = zebra-tlp2824plus.snmprec\n"
            "[printer]\naddress = 127.0.0.31\nkind = standard\nmodel = Office laser 5000\n"
            "name = Office laser\nlocation = Front office\n";

@@ -30,8 +30,10 @@ struct NamedStatus {
 // The maker's status codes with a name, as the trap numbers use them.
 const NamedStatus kStatusNames[] = {
     {0, "online", "ONLINE"},
-    {1, "offline", "OFFLINE"},
+    {1, "head-open-idle", "HEAD OPEN"},
     {2, "printing", "PRINTING"},
+    {4, "pause", "PAUSE"},
+    {5, "receiving", "RECEIVING"},
     {6, "command-error", "COMMAND ERROR"},
     {7, "communication-error", "COMMUNICATION ERROR"},
     {11, "paper-jam", "PAPER JAM"},
@@ -41,13 +43,22 @@ const NamedStatus kStatusNames[] = {
     {15, "head-open", "HEAD OPEN"},
     {17, "head-disconnect", "HEAD NOT CONNECTED"},
     {18, "head-heating", "HEAD OVERHEAT"},
-    {21, "ribbon-near-end", "RIBBON NEAR END"},
+    {21, "ribbon-error", "RIBBON ERROR"},
     {22, "rewind-full", "REWINDER FULL"},
-    {23, "paper-near-end", "PAPER NEAR END"},
+    {23, "paper-not-detected", "NO PAPER DETECTED"},
     {24, "cover-open", "COVER OPEN"},
+    {27, "ribbon-near-end", "RIBBON NEAR END"},
+    {28, "pause-ribbon-near-end", "PAUSE RIBBON NEAR END"},
+    {29, "printing-ribbon-near-end", "PRINTING"},
     {36, "low-battery", "LOW BATTERY"},
-    {50, "printer-error", "PRINTER ERROR"},
-    {61, "rfid-error", "RFID ERROR"},
+    {40, "initializing", "INITIALIZING"},
+    {41, "download-mode", "DOWNLOAD MODE"},
+    {50, "sensor-error", "SENSOR ERROR"},
+    {51, "memory-error", "MEMORY ERROR"},
+    {54, "hardware-error", "HARDWARE ERROR"},
+    {55, "buffer-full", "BUFFER FULL"},
+    {61, "rfid-write-error", "RFID WRITE ERROR"},
+    {62, "rfid-read-error", "RFID READ ERROR"},
     {66, "reject-jam", "REJECT JAM"},
     {67, "reject-full", "REJECT FULL"},
     {68, "shutter-error", "SHUTTER ERROR"},
@@ -57,28 +68,70 @@ const NamedStatus kStatusNames[] = {
     {72, "eraser-error", "ERASER ERROR"},
     {73, "eraser-open", "ERASER OPEN"},
     {74, "asf-cover-open", "ASF COVER OPEN"},
+    {75, "warming-up", "WARMING UP"},
+    {76, "energy-saving", "ENERGY SAVING"},
     {77, "asf-not-connect", "ASF NOT CONNECTED"},
+    {78, "waiting-removal", "REMOVE LABEL"},
+    {80, "paper-near-end", "PAPER NEAR END"},
+    {81, "pause-paper-near-end", "PAUSE PAPER NEAR END"},
+    {82, "printing-paper-near-end", "PRINTING"},
+    {98, "printer-error", "PRINTER ERROR"},
+    {99, "service-mode", "SERVICE MODE"},
 };
 
 // Bits of the first byte of hrPrinterDetectedErrorState.
-constexpr uint8_t kNoPaper = 0x40, kNoToner = 0x10, kDoorOpen = 0x08, kJammed = 0x04, kOffline = 0x02,
-                  kServiceRequested = 0x01;
+constexpr uint8_t kLowPaper = 0x80, kNoPaper = 0x40, kLowToner = 0x20, kNoToner = 0x10, kDoorOpen = 0x08,
+                  kJammed = 0x04, kOffline = 0x02, kServiceRequested = 0x01;
 
 uint8_t ErrorBits(int code)
 {
     switch (code) {
     case 0:
-    case 2: return 0;
-    case 1: return kOffline;
+    case 2:
+    case 5:
+    case 40:
+    case 41:
+    case 75:
+    case 76:
+    case 78:
+    case 99: return 0;
+    case 4: return kOffline;
+    case 27:
+    case 29: return kLowToner;
+    case 28: return kLowToner | kOffline;
+    case 80:
+    case 82: return kLowPaper;
+    case 81: return kLowPaper | kOffline;
     case 11:
     case 66: return kJammed;
-    case 13: return kNoPaper;
-    case 14: return kNoToner;
+    case 13:
+    case 23: return kNoPaper;
+    case 14:
+    case 21: return kNoToner;
+    case 1:
     case 15:
     case 24:
     case 73:
     case 74: return kDoorOpen;
     default: return kServiceRequested;
+    }
+}
+
+// hrPrinterStatus: idle 3, printing 4, warming up 5, other 1.
+int HostPrinterStatus(int code)
+{
+    switch (code) {
+    case 0:
+    case 27:
+    case 80:
+    case 76: return 3;
+    case 2:
+    case 5:
+    case 29:
+    case 82: return 4;
+    case 40:
+    case 75: return 5;
+    default: return 1;
     }
 }
 
@@ -246,7 +299,7 @@ void Printer::ApplyStatusObjects()
 {
     if (!spec_.recording.empty()) return;
     const int code = spec_.statusCode;
-    SetObject(obj::kPrinterStatus, Value::Integer(code == 0 ? 3 : code == 2 ? 4 : 1), false, -1);
+    SetObject(obj::kPrinterStatus, Value::Integer(HostPrinterStatus(code)), false, -1);
     SetObject(obj::kErrorState, Value::Text(std::string(1, static_cast<char>(ErrorBits(code)))), false, -1);
     std::string panel = spec_.panelText;
     for (const NamedStatus& s : kStatusNames) {

@@ -596,18 +596,12 @@ std::vector<Recorded> ParseRecording(const std::string& text)
 // interpreters, console): checked by their presence in the table only.
 const std::set<int> kNotRecorded = {1181, 1221, 1241, 1261, 1281, 1301};
 
-// The folder of the printer recordings: $QAV_SNMPREC_DIR, else
-// shared/testdata/snmprec in the source folder or one of its parents.
+// The folder of the printer recordings: $QAV_SNMPREC_DIR, else the copy
+// kept with the tests.
 std::string RecordingDir()
 {
     if (const char* env = std::getenv("QAV_SNMPREC_DIR"); env && *env) return env;
-    std::string dir = QAV_SOURCE_DIR;
-    for (int up = 0; up < 4; ++up) {
-        const std::string candidate = dir + "/shared/testdata/snmprec";
-        if (!qavtest::ReadFile(candidate + "/zebra-tlp2824plus.snmprec").empty()) return candidate;
-        dir += "/..";
-    }
-    return std::string();
+    return QAV_SOURCE_DIR "/tests/data/snmprec";
 }
 
 const char* const kRecordings[] = {"zebra-tlp2824plus", "brother-hl-5370dw", "hp-color-laserjet-pro-m252dw",
