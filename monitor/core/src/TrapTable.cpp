@@ -1,0 +1,70 @@
+#include "nwatch/TrapTable.h"
+
+namespace nwatch {
+
+namespace {
+
+// generic, specific, text, list/pop-up, sound, sound file, mail, log
+const TrapRow kTrapRows[kTrapRowCount] = {
+    {0, 0, 749, 0, 0, -1, 0, 1},     {1, 0, 750, 0, 0, -1, 0, 1},     {2, 0, 751, 0, 0, -1, 0, 0},
+    {3, 0, 752, 0, 0, -1, 0, 0},     {4, 0, 753, 0, 0, -1, 0, 0},     {5, 0, 754, 0, 0, -1, 0, 0},
+    {6, 1, 755, 0, 0, -1, 0, 1},     {6, 2, 756, 0, 0, -1, 0, 0},     {6, 4, 757, 0, 0, -1, 0, 0},
+    {6, 6, 758, 1, 1, 3201, 1, 1},   {6, 7, 759, 1, 1, 3202, 1, 1},   {6, 11, 760, 1, 1, 3203, 1, 1},
+    {6, 12, 761, 1, 1, 3204, 1, 1},  {6, 13, 762, 1, 1, 3205, 1, 1},  {6, 14, 763, 1, 1, 3206, 1, 1},
+    {6, 15, 764, 1, 1, 3207, 1, 1},  {6, 17, 765, 1, 1, 3208, 1, 1},  {6, 18, 766, 1, 1, 3209, 1, 1},
+    {6, 21, 767, 1, 1, 3210, 1, 1},  {6, 24, 768, 1, 1, 3211, 1, 1},  {6, 27, 769, 0, 0, -1, 0, 0},
+    {6, 28, 770, 0, 0, -1, 0, 0},    {6, 29, 771, 0, 0, -1, 0, 0},    {6, 40, 772, 0, 0, -1, 0, 0},
+    {6, 41, 773, 0, 0, -1, 0, 0},    {6, 50, 774, 1, 1, 3212, 1, 1},  {6, 51, 775, 1, 1, 3213, 1, 1},
+    {6, 54, 776, 1, 1, 3214, 1, 1},  {6, 55, 777, 0, 0, -1, 1, 1},    {6, 61, 778, 1, 1, 3217, 1, 1},
+    {6, 62, 779, 1, 1, 3217, 1, 1},  {6, 22, 815, 1, 1, 3217, 1, 1},  {6, 23, 816, 1, 1, 3205, 1, 1},
+    {6, 36, 817, 1, 1, 3217, 1, 1},  {6, 66, 818, 1, 1, 3217, 1, 1},  {6, 67, 819, 1, 1, 3217, 1, 1},
+    {6, 68, 820, 1, 1, 3217, 1, 1},  {6, 69, 845, 1, 1, 3217, 1, 1},  {6, 70, 821, 1, 1, 3217, 1, 1},
+    {6, 71, 822, 1, 1, 3217, 1, 1},  {6, 72, 823, 1, 1, 3205, 1, 1},  {6, 73, 824, 1, 1, 3211, 1, 1},
+    {6, 74, 825, 1, 1, 3211, 1, 1},  {6, 75, 826, 0, 0, -1, 0, 0},    {6, 76, 827, 0, 0, -1, 0, 0},
+    {6, 77, 828, 1, 1, 3217, 1, 1},  {6, 78, 829, 0, 0, -1, 0, 0},    {6, 80, 846, 0, 0, -1, 0, 0},
+    {6, 81, 847, 0, 0, -1, 0, 0},    {6, 82, 848, 0, 0, -1, 0, 0},    {7, 99, 780, 0, 0, -1, 0, 1},
+    {6, 98, 781, 1, 1, 3217, 1, 1},  {-1, -1, -1, 0, 0, -1, 0, 0},
+};
+constexpr int kUnknownEnterpriseRow = 51;
+constexpr int kUnmatchedRow = 52;
+
+const MailKindRow kMailRows[kMailKindRowCount] = {
+    {6, 6, 1, 791, "CommandError"},   {6, 7, 1, 792, "CommunicationError"}, {6, 11, 1, 793, "PaperJam"},
+    {6, 12, 1, 794, "CutterError"},   {6, 13, 1, 795, "Paper"},             {6, 14, 1, 796, "Ribbon"},
+    {6, 15, 1, 797, "HeadOpen"},      {6, 17, 1, 798, "HeadDisconnect"},    {6, 18, 1, 799, "HeadHeating"},
+    {6, 21, 1, 800, "Ribbon"},        {6, 24, 1, 801, "CoverOpen"},         {6, 50, 1, 807, "PrinterError"},
+    {6, 51, 1, 808, "PrinterError"},  {6, 54, 1, 809, "PrinterError"},      {6, 61, 1, 811, "RFIDError"},
+    {6, 62, 1, 812, "RFIDError"},     {6, 22, 1, 830, "RewindFull"},        {6, 23, 1, 831, "Paper"},
+    {6, 36, 1, 832, "LowBattery"},    {6, 66, 1, 833, "RejectJam"},         {6, 67, 1, 834, "RejectFull"},
+    {6, 68, 1, 835, "ShutterErr"},    {6, 69, 1, 849, "RejectErr"},         {6, 70, 1, 836, "ASFPowerOff"},
+    {6, 71, 1, 837, "UDMotorErr"},    {6, 72, 1, 838, "EraserErr"},         {6, 73, 1, 839, "EraserOpen"},
+    {6, 74, 1, 840, "ASFCoverOpen"},  {6, 77, 1, 843, "ASFNotConnect"},     {6, 98, 1, 814, "PrinterError"},
+    {-1, -1, 0, -1, nullptr},
+};
+constexpr int kMailPrinterErrorRow = 29;
+constexpr int kMailNoneRow = 30;
+
+} // namespace
+
+const TrapRow& FindTrapRow(int generic, int specific)
+{
+    for (int i = 0; i < kUnmatchedRow; ++i) {
+        if (kTrapRows[i].generic == generic && kTrapRows[i].specific == specific) return kTrapRows[i];
+    }
+    return kTrapRows[generic == 6 ? kUnknownEnterpriseRow : kUnmatchedRow];
+}
+
+int TrapRowIndex(const TrapRow& row) { return static_cast<int>(&row - kTrapRows); }
+const TrapRow& TrapRowAt(int index) { return kTrapRows[index]; }
+
+const MailKindRow& FindMailKindRow(int generic, int specific)
+{
+    for (int i = 0; i < kMailNoneRow; ++i) {
+        if (kMailRows[i].generic == generic && kMailRows[i].specific == specific) return kMailRows[i];
+    }
+    return kMailRows[generic == 6 ? kMailPrinterErrorRow : kMailNoneRow];
+}
+
+const MailKindRow& MailKindRowAt(int index) { return kMailRows[index]; }
+
+} // namespace nwatch
