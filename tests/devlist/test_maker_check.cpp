@@ -18,12 +18,7 @@ namespace {
 
 std::string RealRecording(const std::string& name)
 {
-    for (const std::string& folder : {std::string(QAV_SOURCE_DIR) + "/../shared/testdata/snmprec",
-                                     std::string("/work/shared/testdata/snmprec")}) {
-        const std::string path = folder + "/" + name;
-        if (std::filesystem::exists(path)) return qavtest::ReadFile(path);
-    }
-    return std::string();
+    return qavtest::ReadFile(std::string(QAV_SOURCE_DIR) + "/tests/data/snmprec/" + name);
 }
 
 uint32_t AddressValue(const std::string& dotted)
