@@ -1,0 +1,56 @@
+#include "nwatch/MonitorState.h"
+
+#include <cctype>
+
+namespace nwatch {
+
+StartDecision DecideStart(int askPassword, int useSystemDefault, bool userIsAdministrator)
+{
+    StartDecision d;
+    if (askPassword > 0) {
+        d.showLogin = true;
+        return d;
+    }
+    d.mode = (useSystemDefault != 0 && !userIsAdministrator) ? kUserMode : kAdministratorMode;
+    return d;
+}
+
+Login::Result Login::Check(const std::string& typed, const std::string& stored)
+{
+    const std::string t = typed.substr(0, 16);
+    bool same = t.size() == stored.size();
+    for (size_t i = 0; same && i < t.size(); ++i)
+        same = std::tolower(static_cast<unsigned char>(t[i])) == std::tolower(static_cast<unsigned char>(stored[i]));
+    if (same) return kAccepted;
+    if (failures_ < 2) {
+        ++failures_;
+        return kRetry;
+    }
+    return kRefused;
+}
+
+std::vector<MenuEntry> TrayMenu(RunMode mode, bool greyed)
+{
+    std::vector<MenuEntry> menu;
+    const bool on = !greyed;
+    if (mode == kUserMode) {
+        menu.push_back({kCmdListUser, 1010, false, {}, on});
+        menu.push_back({0, 0, true, {}, true});
+        menu.push_back({kCmdExitUser, 1014, false, {}, on});
+        return menu;
+    }
+    // The administrator's menu; the system setting and download tools are
+    // started from the list window, not from here.
+    menu.push_back({kCmdListAdmin, 1010, false, {}, on});
+    menu.push_back({0, 0, true, {}, true});
+    MenuEntry properties{0, 1013, false, {}, on};
+    properties.submenu = {{kCmdManagementSetup, 1015, false, {}, on},
+                          {kCmdSurveillanceSetup, 1016, false, {}, on},
+                          {kCmdLogSetup, 1017, false, {}, on}};
+    menu.push_back(properties);
+    menu.push_back({0, 0, true, {}, true});
+    menu.push_back({kCmdExitAdmin, 1014, false, {}, on});
+    return menu;
+}
+
+} // namespace nwatch
