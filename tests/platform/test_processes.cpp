@@ -209,7 +209,7 @@ TEST_F(StartTest, ProgramsThatCannotStartAreReportedClearly)
 
     // Executable by its permissions, but nothing the system can run: found
     // only when exec fails in the started process.
-    qavtest::WriteFile(dir_.File("garbage"), std::string("\x01\x02\x03\x04 not a program", 20));
+    qavtest::WriteFile(dir_.File("garbage"), std::string("\x01\x02\x03\x04 not a program"));
     fs::permissions(dir_.File("garbage"), fs::perms::owner_all);
     error.clear();
     EXPECT_EQ(StartProgramFrom(dir_.Path(), "garbage", {}, nullptr, &error), kErrNotExecutable);
