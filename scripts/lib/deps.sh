@@ -9,7 +9,7 @@ QAV_PACKAGES=(
   qt6-base-dev libgl-dev                  # window layer
   libcurl4-openssl-dev                    # SMTP and FTP
   python3-aiosmtpd python3-pyftpdlib      # mail and FTP peers for the tests
-  dbus dbus-bin xvfb xauth                # session bus and a display for window tests
+  dbus dbus-bin xvfb xauth libglib2.0-bin # session bus, a display and the desktop launcher for the tests
   iproute2                                # network namespaces for the broadcast test
 )
 

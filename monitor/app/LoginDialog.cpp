@@ -1,0 +1,53 @@
+#include "LoginDialog.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "Texts.h"
+
+namespace nwatch {
+
+LoginDialog::LoginDialog(const std::string& storedPassword, QWidget* parent) : QDialog(parent), stored_(storedPassword)
+{
+    setWindowTitle(T(1000));
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(T(1001)), 0, 0, 1, 3);
+    layout->addWidget(new QLabel(T(1002)), 1, 0);
+    password_ = new QLineEdit;
+    password_->setEchoMode(QLineEdit::Password);
+    password_->setMaxLength(16);
+    layout->addWidget(password_, 1, 1, 1, 2);
+    user_ = new QPushButton(T(1003));
+    ok_ = new QPushButton(T(1004));
+    auto* cancel = new QPushButton(T(1005));
+    ok_->setDefault(true);
+    layout->addWidget(user_, 2, 0);
+    layout->addWidget(ok_, 2, 1);
+    layout->addWidget(cancel, 2, 2);
+    connect(ok_, &QPushButton::clicked, this, &LoginDialog::OnOk);
+    connect(user_, &QPushButton::clicked, this, [this] { done(kUserMode); });
+    connect(cancel, &QPushButton::clicked, this, [this] { done(0); });
+    password_->setFocus();
+}
+
+void LoginDialog::OnOk()
+{
+    switch (login_.Check(password_->text().toStdString(), stored_)) {
+    case Login::kAccepted:
+        done(kAdministratorMode);
+        break;
+    case Login::kRetry:
+        ShowText(MessageKind::kError, 1000, 1006);
+        password_->clear();
+        password_->setFocus();
+        break;
+    case Login::kRefused:
+        ShowText(MessageKind::kError, 1000, 1007);
+        done(0);
+        break;
+    }
+}
+
+} // namespace nwatch

@@ -1,0 +1,442 @@
+#include "Monitor.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "Channels.h"
+#include "Icons.h"
+#include "Links.h"
+#include "LoginDialog.h"
+#include "Texts.h"
+#include "ncomm/CQBPTrans.h"
+#include "nlist/Nlist.h"
+#include "nwatch/TrapLogger.h"
+#include "qavplatform/Administrator.h"
+#include "qavplatform/MessageBus.h"
+#include "qavplatform/NamedLocks.h"
+#include "qavplatform/ProgramStart.h"
+#include "qavsettings/DataFolder.h"
+
+// The device search of the device list library (runs its progress window
+// until the search ends).
+void SearchDevices() __attribute__((weak));
+
+namespace nwatch {
+
+namespace {
+
+// Whether this process may receive on the trap port: a socket of its own is
+// bound there for a moment. The reason in `why` when not.
+bool TrapPortFree(std::string& why)
+{
+    const char* env = std::getenv("QAV_TRAP_PORT");
+    const int port = env && std::atoi(env) > 0 ? std::atoi(env) : 162;
+    int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<uint16_t>(port));
+    sa.sin_addr.s_addr = htonl(INADDR_ANY);
+    const bool ok = ::bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+    if (!ok) why = "UDP port " + std::to_string(port) + ": " + std::strerror(errno);
+    ::close(s);
+    return ok;
+}
+
+std::string GroupFilePath() { return qavsettings::DataFilePath(qavsettings::kGroupFile); }
+
+} // namespace
+
+Monitor::Monitor()
+{
+    channels_ = std::make_unique<MonitorChannels>(MonitorChannels::Hooks{
+        [this] { return !ListWindowBusy() && !SettingsDialogOpen() && busy_ == 0 && !listShown_; },
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { Command(mode_ == kUserMode ? kCmdListUser : kCmdListAdmin); }, Qt::QueuedConnection);
+        },
+        [this] { return AdministratorFlag(); }});
+    connect(&pollTimer_, &QTimer::timeout, this, &Monitor::OnPollTimer);
+
+    receiver_ = new qavplatform::MessageReceiver(this);
+    if (!receiver_->isListening()) {
+        Trace("no session bus: the other programs' change messages do not reach the monitor");
+    }
+    connect(receiver_, &qavplatform::MessageReceiver::logSettingsChanged, this, &Monitor::OnLogSettingsChanged);
+    connect(receiver_, &qavplatform::MessageReceiver::surveillanceOptionsChanged, this,
+            &Monitor::OnSurveillanceOptionsChanged);
+    connect(receiver_, &qavplatform::MessageReceiver::nlistExit, this, &Monitor::OnListWindowClosed);
+}
+
+Monitor::~Monitor()
+{
+    // Trap reception ends first: its thread calls into this object.
+    StopTraps();
+    polling_.Stop();
+    polling_.Wait();
+}
+
+void Monitor::ReadSettings()
+{
+    mgmt_ = qavsettings::ReadMgmtConfig(qavsettings::Reader::kMonitor, mgmt_);
+    survey_ = qavsettings::ReadSurveyConfig(qavsettings::Reader::kMonitor, survey_);
+    log_ = qavsettings::ReadLogConfig(0);
+    search_ = qavsettings::ReadSearchConfig(qavsettings::Reader::kMonitor);
+    std::lock_guard<std::mutex> lock(contextMutex_);
+    readCommunity_ = mgmt_.readCommunity;
+    writeCommunity_ = mgmt_.writeCommunity;
+}
+
+ReadContext Monitor::Context()
+{
+    ReadContext c;
+    c.objects = objects_.IsLoaded() ? &objects_ : nullptr;
+    c.language = &Language();
+    std::lock_guard<std::mutex> lock(contextMutex_);
+    c.readCommunity = readCommunity_;
+    c.writeCommunity = writeCommunity_;
+    return c;
+}
+
+bool Monitor::Start(int* exitCode)
+{
+    ReadSettings();
+    objects_.Load(); // a missing table is reported at the first read (text 3310)
+
+    const std::string groupFile = GroupFilePath();
+    if (CheckQdlFileFormat(groupFile) != 1) {
+        ShowText(MessageKind::kError, 2000, 2200);
+        *exitCode = 2;
+        return false;
+    }
+    PopulateVectors(groupFile);
+
+    const StartDecision start = DecideStart(mgmt_.askPassword, mgmt_.useSystemDefault, qavplatform::IsAdministrator());
+    if (start.showLogin) {
+        LoginDialog login(mgmt_.password);
+        const int result = login.exec();
+        if (result != kAdministratorMode && result != kUserMode) {
+            *exitCode = 0;
+            return false;
+        }
+        StartMonitoring(static_cast<RunMode>(result));
+    } else {
+        // Started without a window, once the event loop runs.
+        QMetaObject::invokeMethod(this, [this, start] { StartMonitoring(start.mode); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void Monitor::StartMonitoring(RunMode mode)
+{
+    mode_ = mode;
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        tray_ = new QSystemTrayIcon(MonitorIcon(), this);
+        tray_->setToolTip(T(1018).left(127));
+        connect(tray_, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason r) { OnTrayActivated(static_cast<int>(r)); });
+        RebuildTrayMenu();
+        tray_->show();
+    } else {
+        RebuildTrayMenu();
+        std::fprintf(stderr, "nwatch: there is no system tray here; monitoring goes on without the tray icon "
+                             "(stop the monitor with SIGTERM)\n");
+    }
+
+    if (survey_.trap) {
+        StartTraps();
+    } else {
+        StopTraps();
+    }
+    if (search_.searchAtStart == 1 && SearchDevices) {
+        busy_ = 1;
+        SearchDevices();
+        busy_ = 0;
+    }
+    if (mgmt_.showList == 1 && !listShown_) OpenListWindow();
+    ArmPolling();
+    std::fprintf(stderr, "nwatch: monitoring %d printer%s in %s mode; polling %s, traps %s\n", GetListDataSize(),
+                 GetListDataSize() == 1 ? "" : "s", mode == kUserMode ? "user" : "administrator",
+                 pollTimer_.isActive() ? ("every " + std::to_string(survey_.taskDuration) + " s").c_str() : "off",
+                 trapTransport_ ? "on" : "off");
+    std::fflush(stderr);
+    emit monitoringStarted();
+}
+
+void Monitor::ArmPolling()
+{
+    if (survey_.polling && survey_.taskDuration > 0) {
+        pollTimer_.start(survey_.taskDuration * 1000);
+    } else {
+        pollTimer_.stop();
+    }
+}
+
+void Monitor::OnPollTimer()
+{
+    if (listShown_) return; // the list window keeps the records up to date itself
+    const bool started = polling_.Start(Context(), [this](const PollingResult& r) {
+        QMetaObject::invokeMethod(this, [this, r] {
+            Trace("polling cycle: " + std::to_string(r.stored) + " of " + std::to_string(r.printers) +
+                  " printers stored in " + std::to_string(r.seconds) + " s");
+            if (r.noObjectTable && !noObjectTableShown_) {
+                noObjectTableShown_ = true; // once, not at every cycle
+                ShowText(MessageKind::kError, 1018, 3310);
+            }
+            if (r.communityFailed) ShowMessage(MessageKind::kError, T(1018), "SetCommunity failed");
+            emit pollingCycleDone(r.stored);
+        });
+    });
+    if (!started) Trace("polling cycle still running: this tick is left out");
+}
+
+void Monitor::StartTraps()
+{
+    if (trapTransport_) return;
+    std::string why;
+    if (!TrapPortFree(why)) {
+        Trace("trap port: " + why);
+        ShowText(MessageKind::kInformation, 1018, 4064);
+    }
+    int rc = 0;
+    auto transport = std::make_unique<CQBPTrans>(rc, 1);
+    if (transport->StartAllTrap(&Monitor::TrapCallback, this) != 0) {
+        Trace("trap reception could not be started: " + why);
+        return; // tried again at the next change of the surveillance options
+    }
+    trapTransport_ = std::move(transport);
+    ReopenTrapLog();
+}
+
+void Monitor::StopTraps()
+{
+    if (!trapTransport_) return;
+    trapTransport_->Close();
+    trapTransport_.reset();
+}
+
+void Monitor::ReopenTrapLog()
+{
+    if (log_.trap.toBeLogged && !log_.trap.filename.empty()) {
+        CNWATCHLogger::DestroyLogger();
+        CNWATCHLogger::CreateLogger(log_.trap.filename);
+    }
+}
+
+void Monitor::TrapCallback(int, const char* sender, int generic, int specific, char* enterprise, CQBPVb& bindings,
+                           void* self)
+{
+    auto* monitor = static_cast<Monitor*>(self);
+    auto event = AcceptTrap(sender, generic, specific, enterprise, bindings, monitor->Context());
+    if (!event) return;
+    // The event is a copy: the window thread takes it in its own time, and
+    // the receiving thread goes on with the next trap.
+    QMetaObject::invokeMethod(monitor, [monitor, e = std::move(*event)] { monitor->HandleTrap(e); },
+                              Qt::QueuedConnection);
+}
+
+void Monitor::HandleTrap(const TrapEvent& event)
+{
+    ChannelSettings s;
+    s.list = survey_.list != 0;
+    s.popup = survey_.popup != 0;
+    s.beep = survey_.beep != 0;
+    s.mail = survey_.mail != 0;
+    s.trapLog = log_.trap.toBeLogged != 0;
+    const std::string soundFolder = qavres::ResourceDir() + "/" + Language().Get(3199);
+    const TrapOutcome out = HandleTrapEvent(event, s, Context(), soundFolder, *channels_);
+    ++trapsHandled_;
+    emit trapHandled(out.row);
+}
+
+bool Monitor::ListWindowBusy() const
+{
+    if (!LDDisplayList) return false;
+    int state = 0;
+    LDDisplayList(AdministratorFlag(), 0, &state);
+    return state != 0;
+}
+
+bool Monitor::SettingsDialogOpen() const { return GetDispFlag && GetDispFlag() != 0; }
+
+void Monitor::RebuildTrayMenu()
+{
+    const bool greyed = listShown_ || ListWindowBusy() || SettingsDialogOpen() || busy_ != 0;
+    trayMenu_ = std::make_unique<QMenu>();
+    std::function<void(QMenu*, const std::vector<MenuEntry>&)> fill = [&](QMenu* menu,
+                                                                          const std::vector<MenuEntry>& entries) {
+        for (const MenuEntry& e : entries) {
+            if (e.separator) {
+                menu->addSeparator();
+            } else if (!e.submenu.empty()) {
+                QMenu* sub = menu->addMenu(T(e.textId));
+                sub->setEnabled(e.enabled);
+                fill(sub, e.submenu);
+            } else {
+                QAction* a = menu->addAction(T(e.textId));
+                a->setData(e.command);
+                a->setEnabled(e.enabled);
+                const int command = e.command;
+                connect(a, &QAction::triggered, this, [this, command] { Command(command); });
+            }
+        }
+    };
+    fill(trayMenu_.get(), TrayMenu(mode_ == kNotStarted ? kAdministratorMode : mode_, greyed));
+    if (tray_) tray_->setContextMenu(trayMenu_.get());
+}
+
+void Monitor::OnTrayActivated(int reason)
+{
+    if (reason == QSystemTrayIcon::DoubleClick) {
+        if (!listShown_ && !ListWindowBusy() && !SettingsDialogOpen() && busy_ == 0) OpenListWindow();
+    } else if (reason == QSystemTrayIcon::Context) {
+        RebuildTrayMenu();
+    }
+}
+
+void Monitor::OpenListWindow()
+{
+    if (!LDDisplayList) {
+        Trace("the device list window is not part of this installation");
+        return;
+    }
+    listShown_ = true;
+    RebuildTrayMenu();
+    LDDisplayList(AdministratorFlag(), 1, nullptr); // runs until the window closes
+    listShown_ = false;
+    RebuildTrayMenu();
+}
+
+void Monitor::StartSibling(const char* program, int failureText)
+{
+    if (qavplatform::NamedEvent::Exists("List_Display_Event")) {
+        ShowText(MessageKind::kInformation, 306, 384);
+        return;
+    }
+    std::string error;
+    if (qavplatform::StartProgram(program, {}, nullptr, &error) != 0) {
+        Trace(std::string(program) + ": " + error);
+        ShowText(MessageKind::kError, 1018, failureText);
+    }
+}
+
+void Monitor::RunSettingsDialog(int (*dialog)(), bool markBusy)
+{
+    if (!dialog) {
+        Trace("the settings dialogs are not part of this installation");
+        return;
+    }
+    if (markBusy) busy_ = 1;
+    RebuildTrayMenu();
+    dialog();
+    // The dialog's change message clears the busy flag when it saved; a
+    // dialog closed without saving sends none.
+    if (markBusy) busy_ = 0;
+    RebuildTrayMenu();
+}
+
+void Monitor::Command(int command)
+{
+    switch (command) {
+    case kCmdListAdmin:
+    case kCmdListUser: OpenListWindow(); break;
+    case kCmdSystemTool: StartSibling("nconfig", 3311); break;
+    case kCmdDownloadTool: StartSibling("nload", 3312); break;
+    case kCmdManagementSetup: RunSettingsDialog(ManagementSetup, true); break;
+    case kCmdSearchSetup: RunSettingsDialog(SearchSetup, false); break;
+    case kCmdSurveillanceSetup: RunSettingsDialog(SurveillanceSetup, true); break;
+    case kCmdLogSetup: RunSettingsDialog(LogSetup, true); break;
+    case kCmdExitAdmin:
+    case kCmdExitUser:
+        busy_ = 2;
+        Exit();
+        break;
+    default: break;
+    }
+}
+
+void Monitor::Exit()
+{
+    if (mode_ == kNotStarted) {
+        CloseDown(false);
+        return;
+    }
+    closing_ = true;
+    const auto answer = ShowText(MessageKind::kQuestionYesNoCancel, 1018, 1019, QMessageBox::Yes);
+    if (answer == QMessageBox::Cancel) {
+        busy_ = 0;
+        closing_ = false;
+        RebuildTrayMenu();
+        return;
+    }
+    CloseDown(answer == QMessageBox::Yes);
+}
+
+void Monitor::SessionEnd()
+{
+    if (quitting_) return;
+    CloseDown(true);
+}
+
+void Monitor::CloseDown(bool saveGroupFile)
+{
+    if (quitting_) return;
+    quitting_ = true;
+    if (saveGroupFile) {
+        const int saved = SaveListDataToFile(GroupFilePath());
+        Trace("group file saved: " + std::to_string(saved) + " printers");
+    }
+    qavplatform::BroadcastMessage(qavplatform::Message::NwatchExit, 0);
+    if (LDDisplayList) LDDisplayList(AdministratorFlag(), 0, nullptr);
+    if (tray_) tray_->hide();
+    CNWATCHLogger::DestroyLogger();
+    StopTraps();
+    pollTimer_.stop();
+    polling_.Stop();
+    polling_.Wait();
+    QCoreApplication::quit();
+}
+
+void Monitor::OnLogSettingsChanged()
+{
+    ReadSettings();
+    busy_ = 0;
+    if (trapTransport_) ReopenTrapLog();
+    RebuildTrayMenu();
+}
+
+void Monitor::OnSurveillanceOptionsChanged()
+{
+    ReadSettings();
+    ArmPolling();
+    if (survey_.trap) {
+        StartTraps();
+        ReopenTrapLog();
+    } else {
+        StopTraps();
+    }
+    busy_ = 0;
+    RebuildTrayMenu();
+    Trace(std::string("surveillance options: polling ") + (pollTimer_.isActive() ? "every " +
+          std::to_string(survey_.taskDuration) + " s" : "off") + ", traps " + (trapTransport_ ? "on" : "off"));
+}
+
+void Monitor::OnListWindowClosed()
+{
+    listShown_ = false;
+    RebuildTrayMenu();
+}
+
+} // namespace nwatch

@@ -1,0 +1,121 @@
+// The resident monitor: login, tray icon and menus, polling, trap reception
+// and handling, the change messages of the other programs, and the exit.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "nwatch/MonitorState.h"
+#include "nwatch/Polling.h"
+#include "nwatch/TrapHandler.h"
+#include "qavsettings/SettingsFiles.h"
+
+class CQBPTrans;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace qavplatform {
+class MessageReceiver;
+}
+
+namespace nwatch {
+
+class MonitorChannels;
+
+class Monitor : public QObject {
+    Q_OBJECT
+public:
+    Monitor();
+    ~Monitor() override;
+
+    // Reads the settings and the group file and starts: with the login
+    // dialog when a password is asked, else at once. Returns false (with the
+    // exit code) when the monitor cannot run.
+    bool Start(int* exitCode);
+
+    // State, for the tray menu and for tests.
+    RunMode Mode() const { return mode_; }
+    int AdministratorFlag() const { return mode_ == kAdministratorMode ? 1 : 0; }
+    int Busy() const { return busy_; }
+    bool ListShown() const { return listShown_; }
+    bool TrapReceptionOn() const { return trapTransport_ != nullptr; }
+    bool PollingArmed() const { return pollTimer_.isActive(); }
+    int PollingPeriodMs() const { return pollTimer_.interval(); }
+    QMenu* TrayMenuWidget() const { return trayMenu_.get(); }
+    QSystemTrayIcon* TrayIcon() const { return tray_; }
+    unsigned long TrapsHandled() const { return trapsHandled_; }
+
+    // The tray menu as it would be shown now.
+    void RebuildTrayMenu();
+    // A menu command.
+    void Command(int command);
+    // The exit question and, unless cancelled, the exit.
+    void Exit();
+    // The session ends (SIGTERM): save the group file, close, quit.
+    void SessionEnd();
+
+    // Starts monitoring in the given mode (the login's result).
+    void StartMonitoring(RunMode mode);
+
+signals:
+    void monitoringStarted();
+    void trapHandled(int row);
+    void pollingCycleDone(int stored);
+
+public slots:
+    void OnLogSettingsChanged();
+    void OnSurveillanceOptionsChanged();
+    void OnListWindowClosed();
+
+private slots:
+    void OnPollTimer();
+    void OnTrayActivated(int reason);
+
+private:
+    static void TrapCallback(int, const char* sender, int generic, int specific, char* enterprise, CQBPVb& bindings,
+                             void* self);
+    void HandleTrap(const TrapEvent& event);
+    void ReadSettings();
+    ReadContext Context();
+    void StartTraps();
+    void StopTraps();
+    void ReopenTrapLog();
+    void ArmPolling();
+    void OpenListWindow();
+    bool ListWindowBusy() const;
+    bool SettingsDialogOpen() const;
+    void StartSibling(const char* program, int failureText);
+    void RunSettingsDialog(int (*dialog)(), bool markBusy);
+    void CloseDown(bool saveGroupFile);
+
+    RunMode mode_ = kNotStarted;
+    int busy_ = 0;
+    bool listShown_ = false;
+    bool closing_ = false;
+    bool quitting_ = false;
+
+    qavsettings::MgmtConfig mgmt_;
+    qavsettings::SurveyConfig survey_;
+    qavsettings::LogConfig log_;
+    qavsettings::SearchConfig search_;
+    qavres::ObjectTable objects_;
+    std::mutex contextMutex_; // the communities, read by the trap callback's thread
+    std::string readCommunity_, writeCommunity_;
+
+    std::unique_ptr<CQBPTrans> trapTransport_;
+    std::unique_ptr<MonitorChannels> channels_;
+    PollingCycle polling_;
+    QTimer pollTimer_;
+    QSystemTrayIcon* tray_ = nullptr;
+    std::unique_ptr<QMenu> trayMenu_;
+    qavplatform::MessageReceiver* receiver_ = nullptr;
+    bool noObjectTableShown_ = false;
+    std::atomic<unsigned long> trapsHandled_{0};
+};
+
+} // namespace nwatch
