@@ -24,6 +24,10 @@ int RunGet(const Args& args);
 int RunNext(const Args& args);
 int RunSet(const Args& args);
 
+// The group file and the settings files (groups, config).
+int RunGroups(const Args& args);
+int RunConfig(const Args& args);
+
 // Reports a usage error on stderr and returns 2.
 int UsageError(const std::string& message);
 

@@ -14,6 +14,9 @@ const std::vector<Command>& AllCommands()
          RunNext},
         {"set", "[-v1|-v2c] [-w COMMUNITY] ADDRESS OBJECT[.INSTANCE]|OID TYPE VALUE ...", "write objects (SNMP SET)",
          RunSet},
+        {"groups", "FILE", "validate a group file and print its groups, members and printers", RunGroups},
+        {"config", "FILE SECTION KEY [VALUE]",
+         "read a settings key, or write it in place (a bare FILE name is in the data folder)", RunConfig},
     };
     return commands;
 }
