@@ -48,9 +48,11 @@ constexpr int kMaxEncodedOid = 222;
 
 const unsigned char kCommunity[] = {'k', 'e', 's', 't', 'r', 'a'};
 
-int64_t NowMs()
+// Steady microseconds: the window is timed finer than the millisecond tick
+// so that it never ends early by a fraction of a millisecond.
+int64_t NowUs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -128,7 +130,10 @@ CQBPSearch::~CQBPSearch()
     CloseSocket();
 }
 
-bool CQBPSearch::WindowPassed() const { return NowMs() - startTime_ >= static_cast<int64_t>(waitSeconds_) * 1000; }
+bool CQBPSearch::WindowPassed() const
+{
+    return NowUs() - startTime_ >= static_cast<int64_t>(waitSeconds_) * 1000000;
+}
 
 int CQBPSearch::Fail(int code, int lastError)
 {
@@ -326,7 +331,7 @@ int CQBPSearch::SearchPrinter(const char* oid, int seconds, const char* address)
     senderRunning_ = 0;
     stopReason_ = QBP_SEARCH_RUNNING;
     status_ = QBP_SEARCH_RUNNING;
-    startTime_ = NowMs();
+    startTime_ = NowUs();
     try {
         receiver_ = std::thread(&CQBPSearch::ReceiveThreadProc, this);
     } catch (const std::system_error&) {
@@ -370,7 +375,7 @@ int CQBPSearch::SingleSearchPrinter(const char* oid, int seconds, std::vector<st
 
     stopReason_ = QBP_SEARCH_RUNNING;
     status_ = QBP_SEARCH_RUNNING;
-    startTime_ = NowMs();
+    startTime_ = NowUs();
     senderRunning_ = 1;
     try {
         sender_ = std::thread([this] {

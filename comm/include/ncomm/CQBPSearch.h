@@ -104,7 +104,7 @@ private:
     std::atomic<int> cancel_{0};
     std::atomic<int> senderRunning_{0};
     std::atomic<bool> shutdown_{false}; // the object is being destroyed or reused
-    int64_t startTime_ = 0;             // steady milliseconds
+    int64_t startTime_ = 0;             // steady microseconds
     int waitSeconds_ = 0;
     std::atomic<int> lastSocketError_{0};
     std::thread sender_;
