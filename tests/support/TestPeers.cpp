@@ -151,6 +151,14 @@ std::string RunCommand(const std::string& commandLine, bool withErrors)
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
     ::pclose(p);
+    // net-snmp's tools announce the persistent folder they create on their
+    // first run on a machine; that line says nothing about the command.
+    const std::string created = "Created directory: ";
+    for (size_t at = out.find(created); at != std::string::npos; at = out.find(created, at)) {
+        if (at != 0 && out[at - 1] != '\n') { at += created.size(); continue; }
+        const size_t end = out.find('\n', at);
+        out.erase(at, end == std::string::npos ? std::string::npos : end - at + 1);
+    }
     return out;
 }
 

@@ -1,0 +1,348 @@
+#include "qavsmtp/CSMTPConnection.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string_view>
+
+#include "qavsmtp/SMTPError.h"
+
+using qavsmtp::SMTPGetLastError;
+using qavsmtp::SMTPSetLastError;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kReplyStartSize = 512;
+constexpr size_t kReplyGrowth = 4096;
+// A reply longer than this is no SMTP reply: the read fails instead of
+// growing the buffer for as long as a server keeps sending.
+constexpr size_t kReplyMaxSize = 64 * 1024;
+// Replies are looked for at least this often.
+constexpr int kPollSliceMs = 250;
+constexpr size_t kHostNameMax = 100;
+
+long long MsSince(Clock::time_point t)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+// Where the complete reply at the start of text ends (just after the end
+// marker of its last line), or npos while it is incomplete. A line whose
+// fourth character is "-" announces a further line of the same reply.
+size_t ReplyEnd(const char* text, size_t length, const char* marker)
+{
+    const size_t markerLength = std::strlen(marker);
+    const std::string_view view(text, length);
+    size_t lineStart = 0;
+    for (;;) {
+        const size_t lineEnd = view.find(marker, lineStart);
+        if (lineEnd == std::string_view::npos) return std::string_view::npos;
+        const bool continued = lineEnd - lineStart >= 4 && view[lineStart + 3] == '-';
+        lineStart = lineEnd + markerLength;
+        if (!continued) return lineStart;
+    }
+}
+
+int ReplyCode(const std::string& text)
+{
+    int code = 0;
+    for (size_t i = 0; i < 3 && i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return code;
+        code = code * 10 + (text[i] - '0');
+    }
+    return code;
+}
+
+int ConnectErrorValue(int err)
+{
+    switch (err) {
+    case ECONNREFUSED: return qavsmtp::kSmtpErrConnectionRefused;
+    case ETIMEDOUT: return qavsmtp::kSmtpErrTimeout;
+    default: return qavsmtp::kSmtpErrHostUnreachable;
+    }
+}
+
+bool SendableAddress(const std::string& address)
+{
+    for (unsigned char c : address) {
+        if (c < 0x20 || c == 0x7f || c == '<' || c == '>') return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CSMTPConnection::CSMTPConnection(int timeoutMs) : timeoutMs_(timeoutMs > 0 ? timeoutMs : kDefaultTimeoutMs) {}
+
+CSMTPConnection::~CSMTPConnection()
+{
+    if (connected_) CloseConnection();
+    CloseSocket();
+}
+
+void CSMTPConnection::CloseSocket()
+{
+    if (socket_ >= 0) ::close(socket_);
+    socket_ = -1;
+    connected_ = false;
+    pending_.clear();
+}
+
+int CSMTPConnection::ConnectToServer(const std::string& host, const std::string& /*user*/,
+                                     const std::string& /*password*/, int port)
+{
+    if (socket_ >= 0) CloseConnection();
+    lastReply_.clear();
+    lastReplyCode_ = 0;
+
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    if (port < 1 || port > 65535) {
+        SMTPSetLastError(qavsmtp::kSmtpErrHostUnresolved);
+        return 0;
+    }
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
+            if (found) ::freeaddrinfo(found);
+            SMTPSetLastError(qavsmtp::kSmtpErrHostUnresolved);
+            return 0;
+        }
+        address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+        ::freeaddrinfo(found);
+    }
+
+    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket_ < 0) {
+        SMTPSetLastError(qavsmtp::kSmtpErrHostUnreachable);
+        return 0;
+    }
+    int rc;
+    do {
+        rc = ::connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        const int err = errno;
+        CloseSocket();
+        SMTPSetLastError(ConnectErrorValue(err));
+        return 0;
+    }
+    connected_ = true;
+
+    bool greeted = ReadCommandReply(220) == 1;
+    if (greeted) {
+        char name[kHostNameMax + 1] = {};
+        if (::gethostname(name, kHostNameMax) != 0 || name[0] == '\0') std::strcpy(name, "localhost");
+        name[kHostNameMax] = '\0';
+        greeted = SendText(std::string("HELO ") + name + "\r\n") && ReadCommandReply(250);
+    }
+    if (!greeted) {
+        // The caller learns why the greeting failed, not how QUIT went.
+        const int error = SMTPGetLastError();
+        const std::string reply = lastReply_;
+        const int code = lastReplyCode_;
+        CloseConnection();
+        SMTPSetLastError(error);
+        lastReply_ = reply;
+        lastReplyCode_ = code;
+        return 0;
+    }
+    return 1;
+}
+
+int CSMTPConnection::CloseConnection()
+{
+    int acknowledged = 0;
+    if (connected_) {
+        acknowledged = SendText("QUIT\r\n") && ReadCommandReply(221);
+        if (!acknowledged && SMTPGetLastError() == qavsmtp::kSmtpErrUnexpectedReply)
+            SMTPSetLastError(qavsmtp::kSmtpErrRefused);
+    }
+    CloseSocket();
+    return acknowledged;
+}
+
+int CSMTPConnection::SendText(const std::string& text)
+{
+    if (socket_ < 0) {
+        SMTPSetLastError(qavsmtp::kSmtpErrNotConnected);
+        return 0;
+    }
+    size_t sent = 0;
+    auto lastProgress = Clock::now();
+    while (sent < text.size()) {
+        // A server that stops reading counts like one that stops answering.
+        const long long left = timeoutMs_ - MsSince(lastProgress);
+        if (left <= 0) {
+            SMTPSetLastError(qavsmtp::kSmtpErrTimeout);
+            return 0;
+        }
+        pollfd p{socket_, POLLOUT, 0};
+        const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, kPollSliceMs)));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
+            return 0;
+        }
+        if (r == 0) continue;
+        const ssize_t n = ::send(socket_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
+            return 0;
+        }
+        sent += static_cast<size_t>(n);
+        lastProgress = Clock::now();
+    }
+    return 1;
+}
+
+int CSMTPConnection::ReadCommandReply(int expectedCode)
+{
+    std::vector<char> buffer(kReplyStartSize);
+    return ReadReply(buffer, "\r\n", expectedCode, true, kReplyGrowth);
+}
+
+int CSMTPConnection::ReadReply(std::vector<char>& buffer, const char* endMarker, int expectedCode, bool growing,
+                               size_t growthStep)
+{
+    if (socket_ < 0) {
+        SMTPSetLastError(qavsmtp::kSmtpErrNotConnected);
+        return 0;
+    }
+    if (!endMarker || !*endMarker) endMarker = "\r\n";
+    const size_t markerLength = std::strlen(endMarker);
+    if (buffer.size() < 2) buffer.resize(2);
+
+    // Bytes that arrived behind the previous reply belong to this one.
+    size_t used = 0;
+    if (!pending_.empty()) {
+        if (buffer.size() < pending_.size() + 1) buffer.resize(pending_.size() + 1);
+        std::memcpy(buffer.data(), pending_.data(), pending_.size());
+        used = pending_.size();
+        pending_.clear();
+    }
+
+    auto lastData = Clock::now();
+    for (;;) {
+        const size_t end = ReplyEnd(buffer.data(), used, endMarker);
+        if (end != std::string_view::npos) {
+            pending_.assign(buffer.data() + end, used - end);
+            const std::string text(buffer.data(), end - markerLength);
+            lastReplyCode_ = ReplyCode(text);
+            if (lastReplyCode_ == expectedCode) return 1;
+            lastReply_ = text;
+            SMTPSetLastError(qavsmtp::kSmtpErrUnexpectedReply);
+            return 0;
+        }
+
+        const long long left = timeoutMs_ - MsSince(lastData);
+        if (left <= 0) {
+            lastReply_.assign(buffer.data(), used);
+            SMTPSetLastError(qavsmtp::kSmtpErrTimeout);
+            return 0;
+        }
+        // Waits for data at most one slice, and wakes as soon as some arrives.
+        pollfd p{socket_, POLLIN, 0};
+        const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, kPollSliceMs)));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            lastReply_.assign(buffer.data(), used);
+            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
+            return 0;
+        }
+        if (r == 0) continue;
+
+        // One byte always stays free, as room for a terminator.
+        if (used + 1 >= buffer.size()) {
+            if (!growing || growthStep == 0 || buffer.size() + growthStep > kReplyMaxSize) {
+                lastReply_.assign(buffer.data(), used);
+                SMTPSetLastError(qavsmtp::kSmtpErrUnexpectedReply);
+                return 0;
+            }
+            buffer.resize(buffer.size() + growthStep);
+        }
+        const ssize_t n = ::recv(socket_, buffer.data() + used, buffer.size() - 1 - used, MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            lastReply_.assign(buffer.data(), used);
+            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
+            return 0;
+        }
+        if (n == 0) {
+            // The server closed the connection: no reply will come.
+            lastReply_.assign(buffer.data(), used);
+            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
+            return 0;
+        }
+        used += static_cast<size_t>(n);
+        buffer[used] = '\0';
+        lastData = Clock::now();
+    }
+}
+
+int CSMTPConnection::Command(const std::string& text, int expectedCode)
+{
+    if (!SendText(text)) return 0;
+    if (ReadCommandReply(expectedCode)) return 1;
+    if (SMTPGetLastError() == qavsmtp::kSmtpErrUnexpectedReply) SMTPSetLastError(qavsmtp::kSmtpErrRefused);
+    return 0;
+}
+
+void CSMTPConnection::ResetTransaction()
+{
+    // After a refusal the server may still hold the sender and recipients
+    // given so far; RSET clears them so that the next message starts clean.
+    // The caller keeps seeing the refusal, not how RSET went.
+    const int error = SMTPGetLastError();
+    const std::string reply = lastReply_;
+    const int code = lastReplyCode_;
+    if (connected_ && SendText("RSET\r\n")) ReadCommandReply(250);
+    SMTPSetLastError(error);
+    lastReply_ = reply;
+    lastReplyCode_ = code;
+}
+
+int CSMTPConnection::SendMail(const CSMTPMessage& message, bool japanese)
+{
+    if (!connected_) {
+        SMTPSetLastError(qavsmtp::kSmtpErrNotConnected);
+        return 0;
+    }
+    if (!SendableAddress(message.m_From.m_sEmailAddress)) {
+        SMTPSetLastError(qavsmtp::kSmtpErrBadAddress);
+        return 0;
+    }
+    auto refused = [this]() {
+        if (SMTPGetLastError() == qavsmtp::kSmtpErrRefused) ResetTransaction();
+        return 0;
+    };
+
+    if (!Command("MAIL FROM:<" + message.m_From.m_sEmailAddress + ">\r\n", 250)) return refused();
+    for (int kind : {CSMTPMessage::TO, CSMTPMessage::CC, CSMTPMessage::BCC}) {
+        const int count = message.GetNumberOfRecipients(kind);
+        for (int i = 0; i < count; ++i) {
+            CSMTPAddress recipient;
+            message.GetRecipient(recipient, i, kind);
+            if (!Command("RCPT TO:<" + recipient.m_sEmailAddress + ">\r\n", 250)) return refused();
+        }
+    }
+    if (!Command("DATA\r\n", 354)) return refused();
+    if (!SendText(message.BuildHeader(japanese)) || !SendText(message.GetText())) return 0;
+    if (!Command("\r\n.\r\n", 250)) return refused();
+    return 1;
+}
