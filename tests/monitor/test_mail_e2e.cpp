@@ -3,11 +3,7 @@
 // mails the user and administrator groups through aiosmtpd on loopback.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -26,22 +22,6 @@ using qavtest::PrinterSim;
 using qavtest::TempDir;
 
 constexpr int kSmtpPort = 2525;
-
-// A UDP port nobody uses now, for the monitor's trap reception.
-int FreeUdpPort()
-{
-    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_ANY);
-    int port = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) {
-        socklen_t len = sizeof sa;
-        if (::getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len) == 0) port = ntohs(sa.sin_port);
-    }
-    ::close(s);
-    return port;
-}
 
 bool WaitForText(ChildProcess& process, const std::string& text, int timeoutMs)
 {
@@ -67,7 +47,7 @@ protected:
     {
         ::chmod(runtime.Path().c_str(), 0700);
         snmpPort = qavtest::PrepareAgentPort();
-        trapPort = FreeUdpPort();
+        trapPort = qavtest::FreeUdpPort("0.0.0.0"); // the monitor receives traps on every address
         ASSERT_GT(trapPort, 0);
         printer = LoopbackAddress(81);
         mailServer = LoopbackAddress(82);

@@ -242,9 +242,11 @@ ReceivedMail ParseMail(const std::string& data)
     return p;
 }
 
-int FreeTcpPort(const std::string& address)
+namespace {
+
+int FreePort(const std::string& address, int type)
 {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    int s = ::socket(AF_INET, type, 0);
     if (s < 0) return 0;
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
@@ -258,5 +260,10 @@ int FreeTcpPort(const std::string& address)
     ::close(s);
     return port;
 }
+
+} // namespace
+
+int FreeTcpPort(const std::string& address) { return FreePort(address, SOCK_STREAM); }
+int FreeUdpPort(const std::string& address) { return FreePort(address, SOCK_DGRAM); }
 
 } // namespace qavtest

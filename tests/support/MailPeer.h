@@ -71,5 +71,7 @@ ReceivedMail ParseMail(const std::string& data);
 
 // A free TCP port on address: bound and released again.
 int FreeTcpPort(const std::string& address);
+// The same for UDP ("0.0.0.0": free on every address).
+int FreeUdpPort(const std::string& address);
 
 } // namespace qavtest
