@@ -3,6 +3,7 @@
 // mails the user and administrator groups through aiosmtpd on loopback.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -43,6 +44,7 @@ size_t Occurrences(const std::string& text, const std::string& part)
 
 class MailEndToEnd : public ::testing::Test {
 protected:
+    virtual std::string PeerMode() const { return "plain"; }
     void SetUp() override
     {
         ::chmod(runtime.Path().c_str(), 0700);
@@ -57,7 +59,7 @@ protected:
         ASSERT_TRUE(sim.Start({"--fleet", data.File("fleet"), "--port", std::to_string(snmpPort), "--trap-to",
                                "127.0.0.1:" + std::to_string(trapPort)}))
             << sim.Log();
-        ASSERT_TRUE(peer.Start("plain", mailServer, kSmtpPort)) << peer.Log();
+        ASSERT_TRUE(peer.Start(PeerMode(), mailServer, kSmtpPort)) << peer.Log();
 
         qavtest::WriteFile(data.File("QAVGroupConfig.qdl"),
                            "[Groups]\ncount=2\n[Group.0]\nname=All printers\nprinters=1\nprtindex.0=" + printer +
@@ -66,7 +68,7 @@ protected:
                                "\nname=Line 1\nmodel=QAV M-UG2\nlocation=Hall A\nmanager=J. Baker\nserial=QS1001\n"
                                "IsBCP=1\n");
         qavtest::WriteFile(data.File("QAVMgmtConfig.INI"), "[Startup]\nShowList=0\nAskPassword=0\n");
-        qavtest::WriteFile(data.File("QAVLogConfig.INI"), "[Trap]\nToBeLogged=0\n");
+        WriteLogConfig(false);
         qavtest::WriteFile(data.File("message.txt"), "Please clear the jam.\n");
     }
 
@@ -82,6 +84,12 @@ protected:
                 userExtra +
                 "[Administrator]\nSendmail=1\nAddress=admin@example.test\nMessage=1\nAttachment=" +
                 data.File("message.txt") + "\n");
+    }
+
+    void WriteLogConfig(bool on)
+    {
+        qavtest::WriteFile(data.File("QAVLogConfig.INI"), std::string("[Trap]\nToBeLogged=") + (on ? "1" : "0") +
+                                                              "\nFilename=" + data.File("trap.log") + "\n");
     }
 
     void StartMonitor()
@@ -182,6 +190,41 @@ TEST_F(MailEndToEnd, PaperJamSwitchedOffForTheUser)
     EXPECT_EQ(mails[1].rcptTos, (std::vector<std::string>{"user1@example.test", "user2@example.test"}));
     EXPECT_EQ(qavtest::ParseMail(mails[1].data).headers["Subject"], "Printer alert: Cutter error (" + printer + ")");
     EXPECT_EQ(mails[2].rcptTos, (std::vector<std::string>{"admin@example.test"}));
+}
+
+// A mail server that never says a word holds up the mail of its trap, and
+// nothing else: the next trap's channels run at once, and the monitor still
+// ends promptly.
+class SilentMailServer : public MailEndToEnd {
+protected:
+    std::string PeerMode() const override { return "silent"; }
+};
+
+TEST_F(SilentMailServer, HoldsUpNothingElse)
+{
+    WriteSurvey("");
+    WriteLogConfig(true);
+    StartMonitor();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(sim.Command("event " + printer + " paper-jam").find("error"), std::string::npos);
+    ASSERT_TRUE(WaitForText(monitor, "nwatch: channel mail " + printer + " 6/11", 10000)) << monitor.Log();
+    ASSERT_EQ(sim.Command("event " + printer + " cover-open").find("error"), std::string::npos);
+    ASSERT_TRUE(WaitForText(monitor, "nwatch: channel log " + printer + " 6/24", 10000)) << monitor.Log();
+    const auto secondTrapDone = std::chrono::steady_clock::now() - start;
+    // The first mail is still waiting for the greeting (2 s, and 2 s more
+    // for the QUIT).
+    EXPECT_EQ(monitor.Log().find("nwatch: mail " + printer + " 6/11:"), std::string::npos);
+    EXPECT_LT(secondTrapDone, std::chrono::milliseconds(1800));
+
+    ASSERT_TRUE(WaitForText(monitor, "nwatch: mail " + printer + " 6/11: mail server not reached (probe)", 10000))
+        << monitor.Log();
+    // Ends while the second trap's mail is under way: it is waited for, not
+    // more.
+    const auto stopAt = std::chrono::steady_clock::now();
+    ::kill(monitor.Pid(), SIGTERM);
+    EXPECT_EQ(monitor.Wait(8000), 0) << monitor.Log();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::milliseconds(6000));
+    EXPECT_TRUE(peer.Mails().empty());
 }
 
 } // namespace
