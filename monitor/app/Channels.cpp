@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "Texts.h"
+#include "nwatch/MailChannel.h"
 #include "nwatch/TrapLogger.h"
 #include "qavplatform/ProgramStart.h"
 #include "qavplatform/Sound.h"
@@ -28,6 +29,10 @@ void Trace(const std::string& line)
     std::fflush(stderr);
 }
 
+std::string SoundFolder() { return qavres::ResourceDir() + "/" + Language().Get(3199); }
+
+MonitorChannels::~MonitorChannels() { StopMail(); }
+
 bool MonitorChannels::MayOpenListWindow() { return hooks_.mayOpenListWindow && hooks_.mayOpenListWindow(); }
 
 void MonitorChannels::OpenListWindow()
@@ -40,7 +45,8 @@ void MonitorChannels::Popup(const NotificationRecord& r)
 {
     const std::string flag = std::to_string(hooks_.administratorFlag ? hooks_.administratorFlag() : 0);
     std::string error;
-    const int rc = qavplatform::StartProgram("nstat", {AddressText(r.address), flag}, nullptr, &error);
+    const std::string folder = hooks_.programFolder.empty() ? qavplatform::ProgramDir() : hooks_.programFolder;
+    const int rc = qavplatform::StartProgramFrom(folder, "nstat", {AddressText(r.address), flag}, nullptr, &error);
     Trace("channel popup " + Which(r) + (rc == 0 ? "" : " (nstat not started: " + error + ")"));
 }
 
@@ -58,6 +64,35 @@ void MonitorChannels::SendMail(const NotificationRecord& r)
 {
     ++mailRequests_;
     Trace("channel mail " + Which(r));
+    if (++mailsUnderWay_ == 1 && hooks_.busyChanged) hooks_.busyChanged();
+    const ReadContext context = hooks_.context ? hooks_.context() : ReadContext{};
+    QObject* owner = hooks_.owner;
+    std::weak_ptr<int> alive = alive_;
+    const bool posted = owner && mailWorker_.Post([this, r, context, owner, alive](const std::atomic<bool>& stop) {
+        const MailReport report = RunMailChannel(r, context, &stop);
+        const std::string line = "mail " + Which(r) + ": " + report.Summary();
+        QMetaObject::invokeMethod(
+            owner,
+            [this, line, alive] {
+                if (alive.lock()) MailDone(line);
+            },
+            Qt::QueuedConnection);
+    });
+    if (!posted) MailDone("mail " + Which(r) + ": not sent (no mail worker)");
+}
+
+void MonitorChannels::MailDone(const std::string& line)
+{
+    Trace(line);
+    ++mailsDone_;
+    if (mailsUnderWay_ > 0 && --mailsUnderWay_ == 0 && hooks_.busyChanged) hooks_.busyChanged();
+}
+
+void MonitorChannels::StopMail()
+{
+    const int dropped = mailWorker_.Stop();
+    mailsUnderWay_ -= dropped;
+    if (dropped > 0) Trace("mail: " + std::to_string(dropped) + " mail(s) not sent, the monitor is closing");
 }
 
 void MonitorChannels::WriteTrapLog(const NotificationRecord& r, int rowSpecific)

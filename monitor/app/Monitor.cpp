@@ -62,12 +62,16 @@ std::string GroupFilePath() { return qavsettings::DataFilePath(qavsettings::kGro
 Monitor::Monitor()
 {
     channels_ = std::make_unique<MonitorChannels>(MonitorChannels::Hooks{
-        [this] { return !ListWindowBusy() && !SettingsDialogOpen() && busy_ == 0 && !listShown_; },
+        [this] { return !ListWindowBusy() && !SettingsDialogOpen() && Busy() == 0 && !listShown_; },
         [this] {
             QMetaObject::invokeMethod(
                 this, [this] { Command(mode_ == kUserMode ? kCmdListUser : kCmdListAdmin); }, Qt::QueuedConnection);
         },
-        [this] { return AdministratorFlag(); }});
+        [this] { return AdministratorFlag(); },
+        [this] { return Context(); },
+        this,
+        [this] { RebuildTrayMenu(); },
+        {}});
     connect(&pollTimer_, &QTimer::timeout, this, &Monitor::OnPollTimer);
 
     receiver_ = new qavplatform::MessageReceiver(this);
@@ -86,6 +90,14 @@ Monitor::~Monitor()
     StopTraps();
     polling_.Stop();
     polling_.Wait();
+}
+
+int Monitor::Busy() const
+{
+    // Mail under way counts as busy, as the mail step did when it ran on the
+    // window thread.
+    if (busy_ != 0) return busy_;
+    return channels_ && channels_->MailsUnderWay() > 0 ? 1 : 0;
 }
 
 void Monitor::ReadSettings()
@@ -255,8 +267,7 @@ void Monitor::HandleTrap(const TrapEvent& event)
     s.beep = survey_.beep != 0;
     s.mail = survey_.mail != 0;
     s.trapLog = log_.trap.toBeLogged != 0;
-    const std::string soundFolder = qavres::ResourceDir() + "/" + Language().Get(3199);
-    const TrapOutcome out = HandleTrapEvent(event, s, Context(), soundFolder, *channels_);
+    const TrapOutcome out = HandleTrapEvent(event, s, Context(), SoundFolder(), *channels_);
     ++trapsHandled_;
     emit trapHandled(out.row);
 }
@@ -273,7 +284,7 @@ bool Monitor::SettingsDialogOpen() const { return GetDispFlag && GetDispFlag() !
 
 void Monitor::RebuildTrayMenu()
 {
-    const bool greyed = listShown_ || ListWindowBusy() || SettingsDialogOpen() || busy_ != 0;
+    const bool greyed = listShown_ || ListWindowBusy() || SettingsDialogOpen() || Busy() != 0;
     trayMenu_ = std::make_unique<QMenu>();
     std::function<void(QMenu*, const std::vector<MenuEntry>&)> fill = [&](QMenu* menu,
                                                                           const std::vector<MenuEntry>& entries) {
@@ -300,7 +311,7 @@ void Monitor::RebuildTrayMenu()
 void Monitor::OnTrayActivated(int reason)
 {
     if (reason == QSystemTrayIcon::DoubleClick) {
-        if (!listShown_ && !ListWindowBusy() && !SettingsDialogOpen() && busy_ == 0) OpenListWindow();
+        if (!listShown_ && !ListWindowBusy() && !SettingsDialogOpen() && Busy() == 0) OpenListWindow();
     } else if (reason == QSystemTrayIcon::Context) {
         RebuildTrayMenu();
     }
@@ -403,6 +414,7 @@ void Monitor::CloseDown(bool saveGroupFile)
     if (tray_) tray_->hide();
     CNWATCHLogger::DestroyLogger();
     StopTraps();
+    channels_->StopMail();
     pollTimer_.stop();
     polling_.Stop();
     polling_.Wait();

@@ -41,7 +41,8 @@ public:
     // State, for the tray menu and for tests.
     RunMode Mode() const { return mode_; }
     int AdministratorFlag() const { return mode_ == kAdministratorMode ? 1 : 0; }
-    int Busy() const { return busy_; }
+    // The busy flag: a settings dialog, the exit question, or mail under way.
+    int Busy() const;
     bool ListShown() const { return listShown_; }
     bool TrapReceptionOn() const { return trapTransport_ != nullptr; }
     bool PollingArmed() const { return pollTimer_.isActive(); }

@@ -50,28 +50,11 @@ Result Send(const std::string& server, const std::string& senderText, const std:
 }
 
 // Header block (unfolded) and body of a received mail.
-struct Parsed {
-    std::map<std::string, std::string> headers;
-    std::string body;
-};
-
+using Parsed = qavtest::ReceivedMail;
 Parsed Parse(const std::string& data)
 {
-    Parsed p;
-    const size_t end = data.find("\r\n\r\n");
-    EXPECT_NE(end, std::string::npos);
-    std::string block = data.substr(0, end + 2);
-    p.body = data.substr(end + 4);
-    // Unfold continuation lines.
-    for (size_t at; (at = block.find("\r\n ")) != std::string::npos;) block.replace(at, 3, " ");
-    size_t start = 0;
-    while (start < block.size()) {
-        const size_t lineEnd = block.find("\r\n", start);
-        const std::string line = block.substr(start, lineEnd - start);
-        const size_t colon = line.find(": ");
-        if (colon != std::string::npos) p.headers[line.substr(0, colon)] = line.substr(colon + 2);
-        start = lineEnd + 2;
-    }
+    Parsed p = qavtest::ParseMail(data);
+    EXPECT_TRUE(p.complete) << "no end of the header block in: " << data;
     return p;
 }
 

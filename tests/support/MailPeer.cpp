@@ -222,9 +222,31 @@ bool MailPeer::WaitForEvents(const std::string& kind, size_t count, int timeoutM
     }
 }
 
-int FreeTcpPort(const std::string& address)
+ReceivedMail ParseMail(const std::string& data)
 {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    ReceivedMail p;
+    const size_t end = data.find("\r\n\r\n");
+    if (end == std::string::npos) return p;
+    p.complete = true;
+    std::string block = data.substr(0, end + 2);
+    p.body = data.substr(end + 4);
+    for (size_t at; (at = block.find("\r\n ")) != std::string::npos;) block.replace(at, 3, " ");
+    size_t start = 0;
+    while (start < block.size()) {
+        const size_t lineEnd = block.find("\r\n", start);
+        const std::string line = block.substr(start, lineEnd - start);
+        const size_t colon = line.find(": ");
+        if (colon != std::string::npos) p.headers[line.substr(0, colon)] = line.substr(colon + 2);
+        start = lineEnd + 2;
+    }
+    return p;
+}
+
+namespace {
+
+int FreePort(const std::string& address, int type)
+{
+    int s = ::socket(AF_INET, type, 0);
     if (s < 0) return 0;
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
@@ -238,5 +260,10 @@ int FreeTcpPort(const std::string& address)
     ::close(s);
     return port;
 }
+
+} // namespace
+
+int FreeTcpPort(const std::string& address) { return FreePort(address, SOCK_STREAM); }
+int FreeUdpPort(const std::string& address) { return FreePort(address, SOCK_DGRAM); }
 
 } // namespace qavtest

@@ -2,6 +2,7 @@
 // mail_peer.py) on a loopback address, and what it recorded.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,19 @@ private:
     int port_ = 0;
 };
 
+// A received mail's header block (continuation lines unfolded, one value
+// per name) and its body; `complete` is false when the header block has no
+// end.
+struct ReceivedMail {
+    std::map<std::string, std::string> headers;
+    std::string body;
+    bool complete = false;
+};
+ReceivedMail ParseMail(const std::string& data);
+
 // A free TCP port on address: bound and released again.
 int FreeTcpPort(const std::string& address);
+// The same for UDP ("0.0.0.0": free on every address).
+int FreeUdpPort(const std::string& address);
 
 } // namespace qavtest
