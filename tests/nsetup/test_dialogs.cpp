@@ -7,7 +7,11 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -385,6 +389,66 @@ TEST_F(DialogTest, LogChecksWriteAndBroadcast)
     EXPECT_EQ(again.cycle->currentIndex(), 1);
     EXPECT_EQ(again.day->currentIndex(), 2);
     EXPECT_EQ(again.time->time(), QTime(7, 5, 0));
+}
+
+// The monitor running beside the dialogs follows their change messages:
+// polling rearmed, trap reception stopped and started again, the trap log
+// reopened with the new settings.
+TEST_F(DialogTest, RunningMonitorFollowsTheDialogs)
+{
+    CopyInitialFiles();
+    WriteFile(Data(qavsettings::kSurveyConfigFile), "[Polling]\nPolling=1\nTaskDuration=60\nTrap=1\n");
+    const int port = [] {
+        const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        socklen_t len = sizeof sa;
+        ::bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len);
+        ::close(s);
+        return static_cast<int>(ntohs(sa.sin_port));
+    }();
+    ::setenv("QAV_TRAP_PORT", std::to_string(port).c_str(), 1);
+    qavtest::ChildProcess monitor;
+    ASSERT_TRUE(monitor.Start({std::string(QAV_BINARY_DIR) + "/bin/nwatch"}, dir_.File("nwatch.log"),
+                              {{"QT_QPA_PLATFORM", "offscreen"}, {"QAV_TRACE", "1"}}));
+    auto waitFor = [&](const std::string& text) {
+        QElapsedTimer t;
+        t.start();
+        while (monitor.Log().find(text) == std::string::npos && t.elapsed() < 15000) QTest::qWait(20);
+        return monitor.Log().find(text) != std::string::npos;
+    };
+    ASSERT_TRUE(waitFor("polling every 60 s, traps on")) << monitor.Log();
+    EXPECT_EQ(CheckTrapPort(port), TrapPortState::kUnavailable); // the monitor receives there
+
+    {
+        CNSETUPSurveillanceSetting d;
+        d.polling->setChecked(false);
+        d.trap->setChecked(false);
+        d.okButton->click();
+    }
+    ASSERT_TRUE(waitFor("surveillance options: polling off, traps off")) << monitor.Log();
+    EXPECT_EQ(CheckTrapPort(port), TrapPortState::kFree);
+    {
+        CNSETUPSurveillanceSetting d;
+        d.polling->setChecked(true);
+        d.taskEdit->setText("5");
+        d.trap->setChecked(true);
+        d.okButton->click();
+    }
+    ASSERT_TRUE(waitFor("surveillance options: polling every 5 s, traps on")) << monitor.Log();
+    EXPECT_EQ(CheckTrapPort(port), TrapPortState::kUnavailable);
+    {
+        CNSETUPLogSetting d;
+        d.trapLog.on->setChecked(true);
+        d.trapLog.filename->setText(QString::fromStdString(dir_.File("trap.log")));
+        d.trapLog.maximumSize->setText("10");
+        d.envLog.on->setChecked(false);
+        d.okButton->click();
+    }
+    ASSERT_TRUE(waitFor("log settings: trap log " + dir_.File("trap.log"))) << monitor.Log();
+    ::unsetenv("QAV_TRAP_PORT");
+    monitor.Stop();
 }
 
 TEST_F(DialogTest, SecondDialogFromAnotherProcessIsRefused)
