@@ -71,8 +71,13 @@ protected:
     std::map<std::string, std::string> Snapshot() const
     {
         std::map<std::string, std::string> files;
-        for (const auto& e : std::filesystem::directory_iterator(Data("")))
-            files[e.path().filename().string()] = ReadFile(e.path().string());
+        // The inode too: a file rewritten with the same content is replaced
+        // by a new one (the writer renames a temporary file over it).
+        for (const auto& e : std::filesystem::directory_iterator(Data(""))) {
+            struct stat st {};
+            ::stat(e.path().c_str(), &st);
+            files[e.path().filename().string()] = ReadFile(e.path().string()) + "#" + std::to_string(st.st_ino);
+        }
         return files;
     }
     // Runs the event loop for a while, or until `count` broadcasts came.

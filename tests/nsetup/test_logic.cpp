@@ -9,7 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <sstream>
 
 #include "MailPeer.h"
 #include "SetupLogic.h"
@@ -193,6 +195,23 @@ TEST(TestMail, FormsAgainstARealServer)
     EXPECT_EQ(r.calls, 0);
 }
 
+TEST(TestMail, FormsAreTriedFromFourDown)
+{
+    MailPeer peer; // AUTH PLAIN only: CRAM-MD5 (form 4) fails, PLAIN (form 3) works
+    ASSERT_TRUE(peer.Start("plain", LoopbackAddress(27), qavtest::FreeTcpPort(LoopbackAddress(27)))) << peer.Log();
+    qavsettings::SurveyConfig c;
+    c.sourceServer = peer.Server();
+    c.sourceAdd = "monitor@example.test";
+    c.sourceUser = "qav";
+    c.sourcePasswd = "secret";
+    c.administrator.sendmail = 1;
+    c.administrator.address = "admin@example.test";
+    const TestMailResult r = RunTestMail(c, SendThroughBsmtp);
+    EXPECT_EQ(r.outcome, TestMailResult::kSent) << r.lastError;
+    EXPECT_EQ(r.form, 3);
+    EXPECT_EQ(r.calls, 2);
+}
+
 TEST(TestMail, UnreachableServerStopsTheTries)
 {
     qavsettings::SurveyConfig c;
@@ -251,4 +270,18 @@ TEST(TrapPort, FreeHeldHereOrHeldElsewhere)
     std::string why;
     EXPECT_EQ(CheckTrapPort(port, &why), TrapPortState::kUnavailable);
     EXPECT_NE(why.find(std::to_string(port)), std::string::npos);
+}
+
+TEST(Library, ExportsExactlyTheFiveFunctions)
+{
+    const std::string out =
+        qavtest::RunCommand("nm -D --defined-only '" + std::string(QAV_BINARY_DIR) + "/lib/libnsetup.so'");
+    std::vector<std::string> names;
+    std::istringstream lines(out);
+    std::string address, kind, name;
+    while (lines >> address >> kind >> name) names.push_back(name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"GetDispFlag", "LogSetup", "ManagementSetup", "SearchSetup",
+                                               "SurveillanceSetup"}))
+        << out;
 }
