@@ -226,17 +226,17 @@ std::string RecipientsForSending(std::string_view list)
 
 std::string SenderSpecification(int form, std::string_view address, std::string_view user, std::string_view password)
 {
-    std::string spec(address);
-    if (spec.find('@') == std::string::npos) spec += "<>";
+    std::string sender(address);
+    if (sender.find('@') == std::string::npos) sender += "<>";
     if (form >= 2) {
-        spec += '\t';
-        spec += user;
-        spec += ':';
-        spec += password;
+        sender += '\t';
+        sender += user;
+        sender += ':';
+        sender += password;
     }
-    if (form == 3) spec += "\tPLAIN";
-    if (form == 4) spec += "\tCRAM-MD5";
-    return spec;
+    if (form == 3) sender += "\tPLAIN";
+    if (form == 4) sender += "\tCRAM-MD5";
+    return sender;
 }
 
 int CheckMailSettings(const qavsettings::SurveyConfig& c)
