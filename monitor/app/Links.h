@@ -9,10 +9,12 @@
 // runs it until it closes) and any other action closes it.
 int LDDisplayList(int accessMode, int action, int* state) __attribute__((weak));
 
-// Settings library: the four settings dialogs (0 when done) and whether one
-// of them is open.
+// Settings library (libnsetup.so, C names): the four settings dialogs (0
+// when done) and whether one of them is open.
+extern "C" {
 int ManagementSetup() __attribute__((weak));
 int SearchSetup() __attribute__((weak));
 int SurveillanceSetup() __attribute__((weak));
 int LogSetup() __attribute__((weak));
 int GetDispFlag() __attribute__((weak));
+}

@@ -427,6 +427,8 @@ void Monitor::OnLogSettingsChanged()
     busy_ = 0;
     if (trapTransport_) ReopenTrapLog();
     RebuildTrayMenu();
+    Trace(std::string("log settings: trap log ") +
+          (log_.trap.toBeLogged && !log_.trap.filename.empty() ? log_.trap.filename : std::string("off")));
 }
 
 void Monitor::OnSurveillanceOptionsChanged()

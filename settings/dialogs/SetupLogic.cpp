@@ -1,0 +1,393 @@
+#include "SetupLogic.h"
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "qavsettings/DataFolder.h"
+#include "qavsettings/Profile.h"
+
+namespace nsetup {
+
+using qavsettings::SettingsGroup;
+
+// ------------------------------------------------------------ what changed
+
+bool ChangeTracker::Changed(const SettingsGroup& now) const
+{
+    if (now.size() != shown_.size()) return true;
+    for (size_t i = 0; i < now.size(); ++i) {
+        const auto& a = now[i];
+        const auto& b = shown_[i];
+        if (a.section != b.section || a.key != b.key || a.value != b.value) return true;
+    }
+    return false;
+}
+
+void ChangeTracker::Accept(const std::string& section, const std::string& key, const std::string& value)
+{
+    for (auto& e : shown_) {
+        if (e.section == section && e.key == key) e.value = value;
+    }
+}
+
+SettingsGroup ChangeTracker::ToWrite(const SettingsGroup& now, const std::string& path)
+{
+    qavsettings::ProfileDocument doc;
+    if (!doc.Load(path)) return now;
+    SettingsGroup out;
+    for (const auto& e : now) {
+        if (!doc.Has(e.section, e.key) || doc.GetString(e.section, e.key) != e.value) out.push_back(e);
+    }
+    return out;
+}
+
+// ------------------------------------------------------------ management
+
+namespace {
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b)
+{
+    return qavsettings::FoldCase(a) == qavsettings::FoldCase(b);
+}
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+} // namespace
+
+int CheckPasswordChange(std::string_view oldEntry, std::string_view storedClear, std::string_view newEntry,
+                        std::string_view confirmation)
+{
+    if (!EqualIgnoringCase(qavsettings::Rot13(oldEntry), qavsettings::Rot13(storedClear))) return 4014;
+    if (!EqualIgnoringCase(newEntry, confirmation)) return 4015;
+    return 0;
+}
+
+int EmptyCommunityField(std::string_view readName, std::string_view writeName)
+{
+    if (readName.empty()) return 1;
+    if (writeName.empty()) return 2;
+    return 0;
+}
+
+// ------------------------------------------------------------ search
+
+bool ParseIpv4(std::string_view text, unsigned char (&octets)[4])
+{
+    text = Trim(text);
+    int part = 0;
+    int value = -1;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '.') {
+            if (value < 0 || part > 3) return false;
+            octets[part++] = static_cast<unsigned char>(value);
+            value = -1;
+        } else if (text[i] >= '0' && text[i] <= '9') {
+            value = (value < 0 ? 0 : value * 10) + (text[i] - '0');
+            if (value > 255) return false;
+        } else {
+            return false;
+        }
+    }
+    return part == 4;
+}
+
+namespace {
+
+std::string Dotted(const unsigned char (&o)[4])
+{
+    char buf[20];
+    std::snprintf(buf, sizeof buf, "%d.%d.%d.%d", o[0], o[1], o[2], o[3]);
+    return buf;
+}
+
+} // namespace
+
+std::optional<qavsettings::SearchRange> RangeToAdd(std::string_view start, std::string_view endField, bool endEdited)
+{
+    unsigned char s[4];
+    if (!ParseIpv4(start, s)) return std::nullopt;
+    const bool zero = s[0] == 0 && s[1] == 0 && s[2] == 0 && s[3] == 0;
+    const bool ones = s[0] == 255 && s[1] == 255 && s[2] == 255 && s[3] == 255;
+    if (zero || ones) return std::nullopt;
+
+    qavsettings::SearchRange r;
+    unsigned char e[4] = {s[0], s[1], s[2], s[3]};
+    if (!endEdited) {
+        if (s[3] == 255) {
+            unsigned char lo[4] = {s[0], s[1], s[2], 0};
+            unsigned char hi[4] = {s[0], s[1], s[2], 254};
+            r.startIp = Dotted(lo);
+            r.endIp = Dotted(hi);
+            return r;
+        }
+    } else {
+        const std::string_view f = Trim(endField);
+        if (f.empty() || f.size() > 3) return std::nullopt;
+        int n = 0;
+        for (char c : f) {
+            if (c < '0' || c > '9') return std::nullopt;
+            n = n * 10 + (c - '0');
+        }
+        if (n > 255) return std::nullopt;
+        e[3] = static_cast<unsigned char>(n);
+    }
+    if (e[3] < s[3]) std::swap(e[3], s[3]);
+    r.startIp = Dotted(s);
+    r.endIp = Dotted(e);
+    return r;
+}
+
+std::string RangeLine(const qavsettings::SearchRange& range)
+{
+    if (range.endIp.empty() || range.endIp == range.startIp) return range.startIp;
+    return range.startIp + " - " + range.endIp;
+}
+
+int CheckSearchSettings(size_t rangeCount, bool broadcast, std::string_view timeoutField)
+{
+    if (rangeCount == 0 && !broadcast) return 4047;
+    if (Trim(timeoutField).empty()) return 4048;
+    return 0;
+}
+
+// ------------------------------------------------------------ surveillance
+
+std::string FilterRefreshField(std::string_view text)
+{
+    if (text.empty()) return {};
+    if (text.front() < '0' || text.front() > '9') return {};
+    long long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') break;
+        value = value * 10 + (c - '0');
+        if (value > kMaxRefresh) return std::to_string(kMaxRefresh);
+    }
+    return std::string(text);
+}
+
+int CheckRefreshFields(std::string_view listField, std::string_view detailedField)
+{
+    for (std::string_view f : {listField, detailedField}) {
+        if (qavsettings::DurationFromField(f, false) > kMaxRefresh) return 4063;
+    }
+    return 0;
+}
+
+// ------------------------------------------------------------ mail
+
+std::string FilterAccountUser(std::string_view text, int* removed)
+{
+    const size_t at = text.find_first_of(kAccountUserRefused);
+    if (removed) *removed = at == std::string_view::npos ? -1 : static_cast<int>(at);
+    std::string out(text);
+    if (at != std::string_view::npos) out.erase(at, 1);
+    return out;
+}
+
+bool ValidRecipientList(std::string_view list)
+{
+    if (list.empty()) return false;
+    size_t begin = 0;
+    while (true) {
+        const size_t end = list.find(';', begin);
+        const std::string_view address = list.substr(begin, end == std::string_view::npos ? end : end - begin);
+        const size_t at = address.find('@');
+        if (at == std::string_view::npos || at == 0 || at + 1 >= address.size()) return false;
+        if (end == std::string_view::npos) return true;
+        begin = end + 1;
+    }
+}
+
+std::string RecipientsForSending(std::string_view list)
+{
+    std::string out(list);
+    for (char& c : out) {
+        if (c == ';') c = '\t';
+    }
+    return out;
+}
+
+std::string SenderSpecification(int form, std::string_view address, std::string_view user, std::string_view password)
+{
+    std::string sender(address);
+    if (sender.find('@') == std::string::npos) sender += "<>";
+    if (form >= 2) {
+        sender += '\t';
+        sender += user;
+        sender += ':';
+        sender += password;
+    }
+    if (form == 3) sender += "\tPLAIN";
+    if (form == 4) sender += "\tCRAM-MD5";
+    return sender;
+}
+
+int CheckMailSettings(const qavsettings::SurveyConfig& c)
+{
+    if (Trim(c.sourceServer).empty() || Trim(c.sourceAdd).empty()) return 4092;
+    if (c.user.sendmail == 1 && !ValidRecipientList(c.user.address)) return 4093;
+    if (c.administrator.sendmail == 1 && !ValidRecipientList(c.administrator.address)) return 4093;
+    return 0;
+}
+
+TestMailResult RunTestMail(const qavsettings::SurveyConfig& c, const SendFunction& send)
+{
+    TestMailResult result;
+    if (c.sourceAdd.empty()) {
+        result.outcome = TestMailResult::kFailed;
+        return result;
+    }
+    std::vector<std::string> lists;
+    for (const qavsettings::RecipientConfig* r : {&c.user, &c.administrator}) {
+        if (r->sendmail != 1) continue;
+        if (!ValidRecipientList(r->address)) {
+            result.outcome = TestMailResult::kFailed;
+            return result;
+        }
+        lists.push_back(RecipientsForSending(r->address));
+    }
+    if (lists.empty()) return result; // nothing takes part: nothing sent, nothing shown
+
+    std::vector<bool> done(lists.size(), false);
+    const int firstForm = c.sourceUser.empty() ? 1 : 4;
+    for (int form = firstForm; form >= 1; --form) {
+        const std::string sender = SenderSpecification(form, c.sourceAdd, c.sourceUser, c.sourcePasswd);
+        bool unreachable = false;
+        for (size_t i = 0; i < lists.size(); ++i) {
+            if (done[i]) continue;
+            std::string error;
+            ++result.calls;
+            if (send(c.sourceServer, lists[i], sender, error) != 0) {
+                done[i] = true;
+            } else {
+                result.lastError = error;
+                if (error == "Cant connect Server 10060") {
+                    unreachable = true;
+                    break;
+                }
+            }
+        }
+        bool all = true;
+        for (bool d : done) all = all && d;
+        if (all) {
+            result.outcome = TestMailResult::kSent;
+            result.form = form;
+            return result;
+        }
+        if (unreachable) break;
+    }
+    result.outcome = TestMailResult::kFailed;
+    return result;
+}
+
+// ------------------------------------------------------------ log
+
+bool CanAppendTo(const std::string& path)
+{
+    if (path.empty()) return false;
+    std::FILE* f = std::fopen(path.c_str(), "a");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+int CheckLogFields(const LogFields& fields, std::string_view storedFilename)
+{
+    if (!fields.on) return 0;
+    if (Trim(fields.filename).empty()) return 4192;
+    if (fields.filename != storedFilename && !CanAppendTo(fields.filename)) return 4191;
+    if (qavsettings::DurationFromField(fields.maximumSize, false) < 1) return 4193;
+    return 0;
+}
+
+// ------------------------------------------------------------ trap port
+
+int TrapPort()
+{
+    const char* env = std::getenv("QAV_TRAP_PORT");
+    const int port = env ? std::atoi(env) : 0;
+    return port > 0 && port < 65536 ? port : 162;
+}
+
+namespace {
+
+// The socket inodes of the UDP sockets bound to the port (any address).
+std::set<unsigned long> UdpInodesOnPort(int port)
+{
+    std::set<unsigned long> inodes;
+    std::ifstream in("/proc/net/udp");
+    std::string line;
+    std::getline(in, line); // the heading
+    while (std::getline(in, line)) {
+        std::istringstream s(line);
+        std::string slot, local, remote, state, queues, timer, retr, uid, timeout;
+        unsigned long inode = 0;
+        s >> slot >> local >> remote >> state >> queues >> timer >> retr >> uid >> timeout >> inode;
+        const size_t colon = local.find(':');
+        if (colon == std::string::npos) continue;
+        if (std::strtol(local.c_str() + colon + 1, nullptr, 16) == port && inode != 0) inodes.insert(inode);
+    }
+    return inodes;
+}
+
+bool ThisProcessHolds(const std::set<unsigned long>& inodes)
+{
+    if (inodes.empty()) return false;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (!dir) return false;
+    bool found = false;
+    while (dirent* e = ::readdir(dir)) {
+        char link[64] = {};
+        const std::string path = std::string("/proc/self/fd/") + e->d_name;
+        const ssize_t n = ::readlink(path.c_str(), link, sizeof link - 1);
+        if (n <= 0) continue;
+        unsigned long inode = 0;
+        if (std::sscanf(link, "socket:[%lu]", &inode) == 1 && inodes.count(inode)) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+} // namespace
+
+TrapPortState CheckTrapPort(int port, std::string* why)
+{
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        if (why) *why = std::strerror(errno);
+        return TrapPortState::kUnavailable;
+    }
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<uint16_t>(port));
+    sa.sin_addr.s_addr = htonl(INADDR_ANY);
+    const bool bound = ::bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+    const int err = errno;
+    ::close(s);
+    if (bound) return TrapPortState::kFree;
+    if (err == EADDRINUSE && ThisProcessHolds(UdpInodesOnPort(port))) return TrapPortState::kThisProcess;
+    if (why) *why = "UDP port " + std::to_string(port) + ": " + std::strerror(err);
+    return TrapPortState::kUnavailable;
+}
+
+} // namespace nsetup
