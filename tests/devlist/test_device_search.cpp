@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -378,6 +379,77 @@ TEST_F(DeviceSearchTest, MissingObjectTableFindsNothing)
     EXPECT_LT(p.elapsedMs, 1000) << "no discovery was started";
     ASSERT_EQ(r.messages.size(), 1u);
     EXPECT_NE(r.messages[0].find("QAVOIDER"), std::string::npos) << r.messages[0];
+}
+
+// ------------------------------------------------------------ qavctl
+
+const std::string kQavctl = std::string(QAV_BINARY_DIR) + "/bin/qavctl";
+
+// Runs a command line; its exit status, its standard output in `out` and its
+// standard error in `err`.
+int Shell(const std::string& command, std::string& out, std::string& err)
+{
+    qavtest::TempDir dir;
+    FILE* p = ::popen((command + " 2>" + dir.File("err")).c_str(), "r");
+    if (!p) return -1;
+    out.clear();
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int status = ::pclose(p);
+    err = qavtest::ReadFile(dir.File("err"));
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(DeviceSearchTest, DiscoverPrintsWhatAnswers)
+{
+    std::string out, err;
+    ASSERT_EQ(Shell(kQavctl + " discover --range " + A(1) + "-" + A(5) + " --range " + A(6) + " --seconds 1", out, err),
+              0)
+        << err;
+    std::set<std::string> lines;
+    for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.insert(out.substr(at, end - at));
+    std::set<std::string> expected = {A(1), A(2), A(3), A(4)};
+    if (snmpsimStarted_) expected.insert(A(6));
+    EXPECT_EQ(lines, expected) << "every device that answers, the switched-off printer not";
+    EXPECT_NE(err.find(std::to_string(expected.size()) + " answered"), std::string::npos) << err;
+
+    // One datagram to one address stands for the broadcast.
+    ASSERT_EQ(Shell(kQavctl + " discover --to " + A(2) + " --seconds 1", out, err), 0) << err;
+    EXPECT_EQ(out, A(2) + "\n");
+    // Nothing answers a reversed range; bad input is refused before any send.
+    ASSERT_EQ(Shell(kQavctl + " discover --range " + A(3) + "-" + A(1) + " --seconds 1", out, err), 0) << err;
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(Shell(kQavctl + " discover --range 127.0.0.1-127.0.0.256", out, err), 2);
+    EXPECT_EQ(Shell(kQavctl + " discover --seconds 601", out, err), 2);
+}
+
+TEST_F(DeviceSearchTest, SearchCommandFillsTheGroupFileOfTheDataFolder)
+{
+    qavtest::TempDir dir;
+    const std::string data = dir.File("data");
+    std::string out, err;
+    const std::string env = "QAV_DATA_DIR='" + data + "' ";
+    ASSERT_EQ(Shell(env + QAV_SOURCE_DIR "/scripts/install-data", out, err), 0) << err;
+    const std::string groupFile = data + "/QAVGroupConfig.qdl";
+    qavtest::WriteFile(data + "/QAVSearchConfig.qso",
+                       "[Criteria]\nBroadcast=0\nNonVorantaPrinters=1\n[Ranges]\nCount=1\n[Ranges.1]\nStartIP=" + A(1) +
+                           "\nEndIP=" + A(6) + "\n[Timeout]\nTimeoutSeconds=1\n");
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(Shell(env + kQavctl + " search", out, err), 0) << err;
+        EXPECT_NE(out.find("4 printers merged"), std::string::npos) << out;
+        EXPECT_NE(out.find("4 printers in " + groupFile), std::string::npos) << out << "(no duplicates)";
+    }
+    ASSERT_EQ(CheckQdlFileFormat(groupFile), 1);
+    ASSERT_EQ(PopulateVectors(groupFile), 1);
+    EXPECT_EQ(Listed(), (std::set<uint32_t>{Address(A(1)), Address(A(2)), Address(A(3)), Address(A(4))}));
+    EXPECT_EQ(GetPrinterCountfromGroupData(0), 4);
+
+    // A broken group file is left alone.
+    qavtest::WriteFile(groupFile, "[Groups]\ncount=1\n");
+    EXPECT_EQ(Shell(env + kQavctl + " search", out, err), 1);
+    EXPECT_EQ(qavtest::ReadFile(groupFile), "[Groups]\ncount=1\n");
 }
 
 } // namespace
