@@ -96,6 +96,12 @@ SearchProgress DeviceSearch::Run(SearchObserver* observer)
     SearchProgress progress;
     progress.timeoutSeconds = settings_.timeoutSeconds;
     found_.clear();
+    if (stop_.load()) {
+        progress.cancelled = true;
+        progress.phase = SearchPhase::kFinished;
+        if (observer) observer->OnProgress(progress);
+        return progress;
+    }
     cancel_.store(false);
     startUs_ = NowUs();
     Discover(observer, progress);
@@ -137,9 +143,9 @@ void DeviceSearch::Discover(SearchObserver* observer, SearchProgress& progress)
     int64_t cancelledAt = 0;
     while (started && search.SearchGetResult() == QBP_SEARCH_RUNNING) {
         if (cancel_.load() && !cancelledAt) {
-            // This press ends the discovery only; processing still runs
-            // over what was found.
-            cancel_.store(false);
+            // A cancel ends the discovery only; processing still runs over
+            // what was found (unless the search is stopped).
+            if (!stop_.load()) cancel_.store(false);
             progress.cancelled = true;
             search.SearchCancel();
             cancelledAt = NowUs();
@@ -178,7 +184,7 @@ void DeviceSearch::Process(SearchObserver* observer, SearchProgress& progress)
 
     const Communities communities = ReadCommunities();
     for (uint32_t address : found_) {
-        if (cancel_.load()) {
+        if (cancel_.load() || stop_.load()) {
             progress.cancelled = true;
             break;
         }

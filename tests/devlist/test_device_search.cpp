@@ -164,7 +164,9 @@ TEST_F(DeviceSearchTest, RangeFindsAndMergesTheMakersPrinters)
     EXPECT_TRUE(found.count(Address(A(1))) && found.count(Address(A(2))) && found.count(Address(A(3))) &&
                 found.count(Address(A(4))));
     EXPECT_FALSE(found.count(Address(A(5)))) << "a printer that is off does not answer";
-    if (snmpsimStarted_) EXPECT_TRUE(found.count(Address(A(6))));
+    if (snmpsimStarted_) {
+        EXPECT_TRUE(found.count(Address(A(6))));
+    }
     EXPECT_EQ(p.found, static_cast<int>(search.Found().size()));
     EXPECT_EQ(p.position, p.found);
     EXPECT_EQ(p.merged, 2);

@@ -72,6 +72,12 @@ public:
     // addresses found so far are processed; during processing it stops before
     // the next address.
     void Cancel() { cancel_.store(true); }
+    // From any thread: ends the search as soon as it can, in either phase.
+    void Stop()
+    {
+        stop_.store(true);
+        cancel_.store(true);
+    }
 
     const SearchSettings& Settings() const { return settings_; }
     // The addresses the discovery found (first octet most significant), in
@@ -86,6 +92,7 @@ private:
     SearchSettings settings_;
     std::vector<uint32_t> found_;
     std::atomic<bool> cancel_{false};
+    std::atomic<bool> stop_{false};
     int64_t startUs_ = 0;
 };
 
