@@ -98,6 +98,25 @@ void Unanswered(ListData& record)
     record.errorCode = 512;
 }
 
+// Both object sets begin with name, printer status, model and location:
+// sends the request and fills those, with the address and the kind.
+bool ReadCommonObjects(uint32_t address, int kind, const std::vector<int>& objects, const Communities& communities,
+                       ListData& record, std::vector<std::string>& oids, CQBPVb& answers, QueryFailure* failure)
+{
+    record.ipAddress = address;
+    CopyText(record.port, DottedAddress(address).c_str());
+    record.kind = kind;
+    if (!GetNext(address, objects, communities, oids, answers, failure)) {
+        Unanswered(record);
+        return false;
+    }
+    Text(answers, oids, 0, record.name);
+    if (!Integer(answers, oids, 1, record.printerStatus)) record.printerStatus = 6;
+    Text(answers, oids, 2, record.model);
+    Text(answers, oids, 3, record.location);
+    return true;
+}
+
 } // namespace
 
 Communities ReadCommunities()
@@ -150,22 +169,12 @@ bool IsPrinter(uint32_t address, const Communities& communities, QueryFailure* f
 bool ReadMakerObjects(uint32_t address, ListData& record, const ListData& previous, const Communities& communities,
                       QueryFailure* failure)
 {
-    record.ipAddress = address;
-    CopyText(record.port, DottedAddress(address).c_str());
-    record.kind = 1;
     record.isBCP = 1;
     static const std::vector<int> objects = {201,   121,   81,  221, 20781, 20801, 20821, 20901,
                                              20941, 22761, 22801, 161, 1421,  24161, 24141};
     std::vector<std::string> oids;
     CQBPVb answers;
-    if (!GetNext(address, objects, communities, oids, answers, failure)) {
-        Unanswered(record);
-        return false;
-    }
-    Text(answers, oids, 0, record.name);
-    if (!Integer(answers, oids, 1, record.printerStatus)) record.printerStatus = 6;
-    Text(answers, oids, 2, record.model);
-    Text(answers, oids, 3, record.location);
+    if (!ReadCommonObjects(address, 1, objects, communities, record, oids, answers, failure)) return false;
     Text(answers, oids, 4, record.serial);
     Text(answers, oids, 5, record.manager);
     Text(answers, oids, 6, record.comment);
@@ -197,21 +206,11 @@ bool ReadMakerObjects(uint32_t address, ListData& record, const ListData& previo
 bool ReadStandardObjects(uint32_t address, ListData& record, const ListData& previous,
                          const Communities& communities, QueryFailure* failure)
 {
-    record.ipAddress = address;
-    CopyText(record.port, DottedAddress(address).c_str());
-    record.kind = 0;
     record.dhcpEnable = -1;
     static const std::vector<int> objects = {201, 121, 81, 221, 141, 1381, 1421};
     std::vector<std::string> oids;
     CQBPVb answers;
-    if (!GetNext(address, objects, communities, oids, answers, failure)) {
-        Unanswered(record);
-        return false;
-    }
-    Text(answers, oids, 0, record.name);
-    if (!Integer(answers, oids, 1, record.printerStatus)) record.printerStatus = 6;
-    Text(answers, oids, 2, record.model);
-    Text(answers, oids, 3, record.location);
+    if (!ReadCommonObjects(address, 0, objects, communities, record, oids, answers, failure)) return false;
     // hrPrinterDetectedErrorState: the first byte of the bit string, given
     // as hex text when the value is not a single character.
     std::string errors;
