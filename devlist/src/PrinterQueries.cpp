@@ -46,13 +46,23 @@ bool GetNext(uint32_t address, const std::vector<int>& objects, const Communitie
     const int result = session.GetNextObject(request, answers);
     session.Close();
     if (result != 0) return Fail(failure, QueryFailure::kNoAnswer);
+    // An error answer (SNMPv1: one binding past the end of the agent's tree
+    // fails the whole request) only echoes the request: none of its values
+    // count.
+    for (int i = 0; i < answers.GetSize(); ++i) {
+        if (answers.GetType(i) < 0) {
+            answers.Remove();
+            break;
+        }
+    }
     if (failure) *failure = QueryFailure::kNone;
     return true;
 }
 
-// The answer at index when it is a value of the requested object: a get-next
-// past an object the printer lacks answers the next object in the tree,
-// whose value must not land in this object's field.
+// The answer at index when it is a value of the requested object, that is
+// an instance below its OID: a get-next past an object the printer lacks
+// answers the next object in the tree, whose value must not land in this
+// object's field.
 bool Answer(const CQBPVb& answers, const std::vector<std::string>& oids, size_t index, std::string& value,
             int* type = nullptr)
 {
@@ -61,7 +71,7 @@ bool Answer(const CQBPVb& answers, const std::vector<std::string>& oids, size_t 
     if (t < 0 || t == 5) return false;
     const std::string& oid = answers.OidAt(static_cast<int>(index));
     const std::string& prefix = oids[index];
-    if (oid.compare(0, prefix.size(), prefix) != 0 || (oid.size() > prefix.size() && oid[prefix.size()] != '.'))
+    if (oid.size() <= prefix.size() + 1 || oid.compare(0, prefix.size(), prefix) != 0 || oid[prefix.size()] != '.')
         return false;
     value = answers.ValueAt(static_cast<int>(index));
     if (type) *type = t;

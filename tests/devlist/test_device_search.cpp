@@ -89,7 +89,8 @@ public:
 
 // Slots of the fleet: 1 and 2 the maker's printers, 3 a standard printer of
 // the simulator, 4 another maker's printer (a real recording), 5 a maker's
-// printer that is switched off, 6 a device that is no printer (snmpsim).
+// printer that is switched off, 6 a device that is no printer (snmpsim); 9
+// (outside the usual ranges) a maker's printer without its objects (snmpsim).
 class DeviceSearchTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -115,12 +116,20 @@ protected:
                                                           "1.3.6.1.2.1.1.2.0|6|1.3.6.1.4.1.8072.3.2.10\n"
                                                           "1.3.6.1.2.1.25.3.2.1.2.1|6|1.3.6.1.2.1.25.3.1.3\n"
                                                           "1.3.6.1.2.1.25.3.2.1.6.1|65|0\n"}});
+            // A printer of the maker's that answers the checks and nothing of
+            // its object set.
+            bare_ = new qavtest::SnmpSimAgent;
+            bareStarted_ = bare_->Start(A(9), port_,
+                                        {{"kestra", "1.3.6.1.2.1.1.2.0|6|1.3.6.1.4.1.32473.2.9\n"
+                                                    "1.3.6.1.2.1.25.3.2.1.2.1|6|1.3.6.1.2.1.25.3.1.5\n"
+                                                    "1.3.6.1.2.1.25.3.2.1.6.1|65|4\n"}});
         }
     }
     static void TearDownTestSuite()
     {
         delete sim_;
         delete snmpsim_;
+        delete bare_;
     }
     void SetUp() override
     {
@@ -151,6 +160,8 @@ protected:
     static inline int port_ = 0;
     static inline bool started_ = false;
     static inline bool snmpsimStarted_ = false;
+    static inline qavtest::SnmpSimAgent* bare_ = nullptr;
+    static inline bool bareStarted_ = false;
 };
 
 TEST_F(DeviceSearchTest, RangeFindsAndMergesTheMakersPrinters)
@@ -264,6 +275,22 @@ TEST_F(DeviceSearchTest, ListedPrintersAreUpdatedInPlaceWithoutDuplicates)
     EXPECT_EQ(Members(0), (std::vector<uint32_t>{Address(A(1)), Address(A(2))}));
     EXPECT_EQ(Members(1), std::vector<uint32_t>{Address(A(2))}) << "the listed printer was not assigned again";
     EXPECT_EQ(Members(2), (std::vector<uint32_t>{Address(A(1)), Address(A(2))}));
+}
+
+TEST_F(DeviceSearchTest, MakersPrinterWithoutItsObjectsIsStillMerged)
+{
+    if (!bareStarted_) GTEST_SKIP() << "snmpsimd is not available";
+    DeviceSearch search(Range(9, 9));
+    EXPECT_EQ(search.Run().merged, 1);
+    ASSERT_EQ(GetListDataSize(), 1);
+    const ListData r = Stored(0);
+    EXPECT_EQ(r.ipAddress, Address(A(9)));
+    EXPECT_EQ(r.isBCP, 1);
+    EXPECT_EQ(r.printerStatus, 6);
+    EXPECT_EQ(r.errorCode, 512);
+    EXPECT_STREQ(r.name, "");
+    EXPECT_STREQ(r.model, "") << "no answer of another object lands in a field";
+    EXPECT_EQ(Members(1), std::vector<uint32_t>{Address(A(9))});
 }
 
 TEST_F(DeviceSearchTest, CancelDuringDiscoveryStillProcessesWhatWasFound)
