@@ -336,7 +336,9 @@ SearchConfig ReadSearchConfig(Reader who, const std::string& path)
         const int n = std::stoi(digits);
         if (n >= 1 && n <= c.count) numbers[n] = true;
     }
-    const int size = dialog ? 20 : 15;
+    // The device search has room for 15 characters, the longest dotted
+    // address: with less, 192.168.100.200 would be searched as 192.168.100.20.
+    const int size = dialog ? 20 : 16;
     for (const auto& [n, unused] : numbers) {
         SearchRange r;
         r.number = n;

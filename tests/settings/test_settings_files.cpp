@@ -235,7 +235,7 @@ TEST(SearchConfigTest, HugeCountCostsNothingAndAddressesAreCut)
     const SearchConfig c = ReadSearchConfig(Reader::kDeviceList, path);
     ASSERT_EQ(c.ranges.size(), 1u);
     EXPECT_EQ(c.ranges[0].number, 7);
-    EXPECT_EQ(c.ranges[0].startIp, "192.168.100.20") << "room for 14 characters";
+    EXPECT_EQ(c.ranges[0].startIp, "192.168.100.200") << "room for the longest dotted address";
     EXPECT_EQ(ReadSearchConfig(Reader::kSettingsDialog, path).ranges[0].startIp, "192.168.100.200xx");
     EXPECT_EQ(ReadSearchConfig(Reader::kMonitor, dir.File("none")).searchAtStart, -1);
 }

@@ -28,6 +28,10 @@ int RunSet(const Args& args);
 int RunGroups(const Args& args);
 int RunConfig(const Args& args);
 
+// Printer discovery and the device search (discover, search).
+int RunDiscover(const Args& args);
+int RunSearch(const Args& args);
+
 // Reports a usage error on stderr and returns 2.
 int UsageError(const std::string& message);
 

@@ -17,6 +17,11 @@ const std::vector<Command>& AllCommands()
         {"groups", "FILE", "validate a group file and print its groups, members and printers", RunGroups},
         {"config", "FILE SECTION KEY [VALUE]",
          "read a settings key, or write it in place (a bare FILE name is in the data folder)", RunConfig},
+        {"discover", "[--range A-B ... | --to ADDRESS] [--seconds N]",
+         "print the addresses that answer the discovery (over the ranges, else by broadcast, for N s, default 5)",
+         RunDiscover},
+        {"search", "",
+         "run the device search of QAVSearchConfig.qso into the group file of the data folder", RunSearch},
     };
     return commands;
 }

@@ -78,6 +78,14 @@ NLIST_API int PopulateVectors(const std::string& path);
 NLIST_API int SaveListDataToFile(const char* path);
 NLIST_API int SaveListDataToFile(const std::string& path);
 
+// ---------------------------------------------------------- device search
+
+// Finds printers on the network with the settings of "QAVSearchConfig.qso"
+// and merges them into the device list; returns when the search has ended.
+// In a process with a widget application it shows the progress window
+// modally (its button cancels); elsewhere it runs without a window.
+NLIST_API void SearchDevices();
+
 // ----------------------------------------------------------- status texts
 
 // The status text (language texts 3000-3150) and the icon number of a

@@ -207,7 +207,7 @@ struct SearchConfig {
 };
 
 // The device search and the monitor read with the defaults -1 and keep the
-// ranges as numbered (addresses with room for 14 characters); the settings
+// ranges as numbered (addresses with room for 15 characters); the settings
 // dialog reads with the defaults 0, 1, 0, 0, 30, keeps only the ranges whose
 // StartIP is not empty, renumbered from 1 (room for 19 characters), and sets
 // count to their number. Only ranges 1..Count are read.

@@ -1,0 +1,145 @@
+// qavctl discover | search: the printer discovery on its own, and the whole
+// device search into the group file of the data folder, without a window.
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Commands.h"
+#include "ncomm/CQBPSearch.h"
+#include "ncomm/QBPLastError.h"
+#include "ncomm/QBPResult.h"
+#include "nlist/DeviceSearch.h"
+#include "nlist/Nlist.h"
+#include "qavres/Resources.h"
+#include "qavsettings/DataFolder.h"
+
+namespace qavctl {
+
+namespace {
+
+bool ValidAddress(const std::string& text)
+{
+    in_addr probe{};
+    return ::inet_pton(AF_INET, text.c_str(), &probe) == 1;
+}
+
+std::string Dotted(uint32_t hostOrder)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", hostOrder >> 24, (hostOrder >> 16) & 255, (hostOrder >> 8) & 255,
+                  hostOrder & 255);
+    return buf;
+}
+
+// Follows the search on standard error: the phases and the end.
+class ProgressPrinter : public nlist::SearchObserver {
+public:
+    void OnProgress(const nlist::SearchProgress& p) override
+    {
+        if (p.phase == nlist::SearchPhase::kProcessing && !processing_) {
+            processing_ = true;
+            std::fprintf(stderr, "discovery: %d addresses answered in %d ms%s\n", p.found, p.elapsedMs,
+                         p.cancelled ? " (cancelled)" : "");
+        }
+    }
+    void OnMessage(const std::string& text) override { std::fprintf(stderr, "qavctl: %s\n", text.c_str()); }
+
+private:
+    bool processing_ = false;
+};
+
+} // namespace
+
+int RunDiscover(const Args& args)
+{
+    std::vector<std::string> ranges;
+    std::string broadcastTo;
+    int seconds = 5;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a != "--range" && a != "--to" && a != "--seconds") return UsageError("unknown option " + a);
+        if (i + 1 >= args.size()) return UsageError("option " + a + " needs a value");
+        const std::string& value = args[++i];
+        if (a == "--range") {
+            const size_t dash = value.find('-');
+            const std::string first = value.substr(0, dash);
+            const std::string last = dash == std::string::npos ? first : value.substr(dash + 1);
+            if (!ValidAddress(first) || !ValidAddress(last))
+                return UsageError("bad range '" + value + "': A-B of dotted IPv4 addresses, or one address");
+            ranges.push_back(first + "-" + last);
+        } else if (a == "--to") {
+            if (!ValidAddress(value)) return UsageError("bad address '" + value + "'");
+            broadcastTo = value;
+        } else {
+            char* end = nullptr;
+            const long n = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end || n < 1 || n > 600) return UsageError("--seconds takes 1 to 600");
+            seconds = static_cast<int>(n);
+        }
+    }
+    if (!ranges.empty() && !broadcastTo.empty()) return UsageError("--range and --to exclude each other");
+
+    qavres::ObjectTable objects;
+    std::string error;
+    if (!objects.Load(&error)) {
+        std::fprintf(stderr, "qavctl: the object table cannot be loaded: %s\n", error.c_str());
+        return 1;
+    }
+    const std::string oid = objects.RequestOid(1361, 0);
+    CQBPSearch search;
+    const int rc = ranges.empty()
+                       ? search.SearchPrinter(oid.c_str(), seconds, broadcastTo.empty() ? nullptr : broadcastTo.c_str())
+                       : search.SingleSearchPrinter(oid.c_str(), seconds, &ranges);
+    if (rc != 0) {
+        std::fprintf(stderr, "qavctl: the discovery did not start: %d (error %d)\n", rc, QBPGetLastError());
+        return 1;
+    }
+    // Each address is printed when it answers.
+    int printed = 0;
+    auto printNew = [&] {
+        for (const int size = search.SearchGetSize(); printed < size; ++printed) {
+            std::printf("%s\n", Dotted(ntohl(static_cast<uint32_t>(search.SearchGetAt(printed)))).c_str());
+            std::fflush(stdout);
+        }
+    };
+    while (search.SearchGetResult() == QBP_SEARCH_RUNNING) {
+        printNew();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    printNew();
+    const int result = search.SearchGetResult();
+    std::fprintf(stderr, "%d answered in %d s\n", printed, seconds);
+    if (result != 0) {
+        std::fprintf(stderr, "qavctl: the discovery ended with %d (error %d)\n", result, QBPGetLastError());
+        return 1;
+    }
+    return 0;
+}
+
+int RunSearch(const Args& args)
+{
+    if (!args.empty()) return UsageError("search takes no arguments (it follows QAVSearchConfig.qso)");
+    const std::string path = qavsettings::DataFilePath(qavsettings::kGroupFile);
+    if (CheckQdlFileFormat(path) != 1 || PopulateVectors(path) != 1) {
+        std::fprintf(stderr, "qavctl: %s: not a valid group file (scripts/install-data creates one)\n", path.c_str());
+        return 1;
+    }
+    nlist::DeviceSearch search(nlist::ReadSearchSettings());
+    ProgressPrinter printer;
+    const nlist::SearchProgress p = search.Run(&printer);
+    const int written = SaveListDataToFile(path);
+    if (written < 0) {
+        std::fprintf(stderr, "qavctl: %s cannot be written\n", path.c_str());
+        return 1;
+    }
+    std::printf("%d printers merged of %d addresses found; %d printers in %s\n", p.merged, p.found, written,
+                path.c_str());
+    return 0;
+}
+
+} // namespace qavctl
