@@ -66,6 +66,46 @@ std::string GroupFileText(const std::vector<std::pair<std::string, std::string>>
     return g.str();
 }
 
+std::vector<std::string> AddressRun(const std::string& first, int count)
+{
+    in_addr a{};
+    ::inet_pton(AF_INET, first.c_str(), &a);
+    const uint32_t base = ntohl(a.s_addr);
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i) {
+        in_addr next{htonl(base + static_cast<uint32_t>(i))};
+        char text[INET_ADDRSTRLEN];
+        ::inet_ntop(AF_INET, &next, text, sizeof text);
+        out.push_back(text);
+    }
+    return out;
+}
+
+bool PrepareBurst(NwatchProcess& nwatch, PrinterSim& sim, int printers, BurstSetup& setup, std::string& error)
+{
+    setup.trapPort = FreeUdpPort();
+    setup.snmpPort = PrepareAgentPort();
+    const std::string first = LoopbackBlock();
+    setup.addresses = AddressRun(first, printers);
+    if (!sim.Start({"--count", std::to_string(printers), "--first", first, "--port", std::to_string(setup.snmpPort),
+                    "--trap-to", "127.0.0.1:" + std::to_string(setup.trapPort), "--quiet"})) {
+        error = "the simulator did not start:\n" + sim.Log();
+        return false;
+    }
+    std::vector<std::pair<std::string, std::string>> listed;
+    for (size_t i = 0; i < setup.addresses.size(); ++i)
+        listed.emplace_back(setup.addresses[i], "Labeller " + std::to_string(i + 1));
+    WriteFile(nwatch.DataFile("QAVGroupConfig.qdl"), GroupFileText(listed));
+    nwatch.Set("QAVLogConfig.INI", "Trap", "ToBeLogged", "1");
+    nwatch.Set("QAVLogConfig.INI", "Trap", "Error", "1");
+    nwatch.Set("QAVLogConfig.INI", "Trap", "MaximumSize", "0");
+    if (!nwatch.Start(setup.trapPort, setup.snmpPort)) {
+        error = "nwatch did not start:\n" + nwatch.Log();
+        return false;
+    }
+    return true;
+}
+
 NwatchProcess::NwatchProcess()
 {
     const std::string root = root_.Path();

@@ -23,6 +23,22 @@ int FreeUdpPort();
 // of all printers.
 std::string GroupFileText(const std::vector<std::pair<std::string, std::string>>& printers);
 
+class NwatchProcess;
+
+// `count` consecutive addresses from `first` ("127.250.0.1", 3: .1 .2 .3).
+std::vector<std::string> AddressRun(const std::string& first, int count);
+
+// A trap burst: the simulator serves `printers` maker printers from `first`
+// that send their traps to the monitor's port; the monitor lists them all,
+// has every notification channel off and the trap log on (printer-error
+// traps with their details).
+struct BurstSetup {
+    std::vector<std::string> addresses;
+    int trapPort = 0;
+    int snmpPort = 0;
+};
+bool PrepareBurst(NwatchProcess& nwatch, PrinterSim& sim, int printers, BurstSetup& setup, std::string& error);
+
 class NwatchProcess {
 public:
     NwatchProcess();
