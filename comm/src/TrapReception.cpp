@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/select.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
@@ -222,6 +223,13 @@ int OpenReceiver()
     errno = 0;
     netsnmp_transport* transport = netsnmp_transport_open_server("snmptrap", where.c_str());
     if (!transport) return errno == EADDRINUSE ? ncomm::SNMP_CLASS_TL_IN_USE : ncomm::SNMP_CLASS_TL_FAILED;
+    // A whole fleet reporting one event sends its traps in one burst, faster
+    // than the receiving thread takes them; the system's default receive
+    // buffer holds about 250 of them and drops the rest. Room for several
+    // thousand (beyond the system's limit where the process may, else up to it).
+    const int room = 8 * 1024 * 1024;
+    if (::setsockopt(transport->sock, SOL_SOCKET, SO_RCVBUFFORCE, &room, sizeof room) != 0)
+        ::setsockopt(transport->sock, SOL_SOCKET, SO_RCVBUF, &room, sizeof room);
     netsnmp_session settings;
     snmp_sess_init(&settings);
     settings.callback = OnMessage;

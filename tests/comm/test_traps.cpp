@@ -249,4 +249,31 @@ TEST_F(Traps, SimulatedPrinterTrapsCarryTheDetailBindings)
     EXPECT_EQ(c.traps[0].bindings.GetSize(), c.traps[1].bindings.GetSize()); // v1 and v2c alike
 }
 
+// A whole fleet reporting at once: 1,000 traps sent back to back while the
+// callback takes its time with each; none may be dropped by the receiver.
+TEST_F(Traps, BurstFromAFleetIsReceivedWhole)
+{
+    const int port = qavtest::PrepareAgentPort();
+    const std::string first = qavtest::LoopbackBlock();
+    qavtest::PrinterSim sim;
+    ASSERT_TRUE(sim.Start({"--count", "40", "--first", first, "--port", std::to_string(port), "--trap-to", Target(),
+                           "--quiet"}))
+        << sim.Log();
+    int rc;
+    CQBPTrans t(rc, 1);
+    struct Slow : Collector {
+        static void Callback(int a, const char* s, int g, int sp, char* e, CQBPVb& l, void* self)
+        {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+            Collector::Callback(a, s, g, sp, e, l, self);
+        }
+    } c;
+    ASSERT_EQ(t.StartAllTrap(&Slow::Callback, &c), 0);
+    for (int round = 0; round < 25; ++round) ASSERT_EQ(sim.Command("event all paper-jam"), "ok");
+    EXPECT_TRUE(c.WaitFor(1000, 10000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::lock_guard<std::mutex> lock(c.mutex);
+    EXPECT_EQ(c.traps.size(), 1000u);
+}
+
 } // namespace

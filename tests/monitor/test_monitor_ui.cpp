@@ -1,0 +1,463 @@
+// The monitor's windows on the offscreen platform: the login dialog, the
+// tray menus of both modes with their grey states, and the exit question.
+// The monitor runs on a data folder of its own made by the installation
+// step; trap reception and polling are off, so no port is touched.
+//
+// The list window and the settings dialogs belong to libraries that are
+// loaded beside the monitor; this program provides small stand-ins for
+// their entry points, so that the monitor's reaction to an open list window
+// or dialog can be watched.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QtTest>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "LoginDialog.h"
+#include "Monitor.h"
+#include "TestPeers.h"
+#include "Texts.h"
+#include "nlist/Nlist.h"
+#include "qavsettings/Profile.h"
+
+// ------------------------------------------------ stand-in entry points
+
+namespace {
+int g_dialogOpen = 0;              // GetDispFlag's answer
+std::function<void()> g_duringDialog; // runs while ManagementSetup "shows" its dialog
+std::function<void()> g_duringList;   // runs while the list window "is open"
+int g_listOpened = 0, g_listClosed = 0;
+} // namespace
+
+int GetDispFlag() { return g_dialogOpen; }
+int ManagementSetup()
+{
+    if (g_duringDialog) g_duringDialog();
+    return 0;
+}
+int LDDisplayList(int, int action, int* state)
+{
+    if (state) {
+        *state = 0;
+        return 1;
+    }
+    if (action == 1) {
+        ++g_listOpened;
+        if (g_duringList) g_duringList();
+    } else {
+        ++g_listClosed;
+    }
+    return 1;
+}
+
+namespace {
+
+using nwatch::Monitor;
+
+// One shown message: caption and text.
+struct Shown {
+    QString caption, text;
+    nwatch::MessageKind kind;
+};
+
+// A data folder made by the installation step, then adjusted.
+class DataFolder {
+public:
+    DataFolder()
+    {
+        ::setenv("QAV_DATA_DIR", dir_.Path().c_str(), 1);
+        qavtest::RunCommand("QAV_DATA_DIR='" + dir_.Path() + "' " QAV_SOURCE_DIR "/scripts/install-data");
+        Set("QAVSurveyConfig.INI", "Polling", "Trap", "0");
+        Set("QAVSurveyConfig.INI", "Polling", "Polling", "0");
+        Set("QAVMgmtConfig.INI", "Startup", "UseSystemDefault", "0");
+    }
+    void Set(const std::string& file, const std::string& section, const std::string& key, const std::string& value)
+    {
+        qavsettings::ProfileDocument doc;
+        doc.Load(dir_.File(file));
+        doc.SetString(section, key, value);
+        doc.Save(dir_.File(file));
+    }
+    std::string File(const std::string& name) const { return dir_.File(name); }
+
+private:
+    qavtest::TempDir dir_;
+};
+
+// The group file with one printer in both groups.
+const char* const kOnePrinter = "[Groups]\ncount=2\n"
+                                "[Group.0]\nname=All printers\nprinters=1\nprtindex.0=127.0.0.9\n"
+                                "[Group.1]\nname=QAV printers\nprinters=0\n"
+                                "[Printers]\ncount=1\n"
+                                "[Printer.0]\nip=127.0.0.9\nname=Dock printer\nIsBCP=1\n";
+
+// "text|on" or "text|off" per item, "-" per separator, submenus in brackets.
+QStringList Describe(const QMenu* menu)
+{
+    QStringList out;
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) {
+            out << "-";
+        } else if (a->menu()) {
+            out << a->text() + (a->isEnabled() ? "|on" : "|off") + " [" + Describe(a->menu()).join(", ") + "]";
+        } else {
+            out << a->text() + (a->isEnabled() ? "|on" : "|off") + "=" + QString::number(a->data().toInt());
+        }
+    }
+    return out;
+}
+
+QString Item(int text, int command, bool on)
+{
+    return nwatch::T(text) + (on ? "|on=" : "|off=") + QString::number(command);
+}
+
+QStringList AdminMenu(bool on)
+{
+    const QString state = on ? "|on" : "|off";
+    return {Item(1010, 32771, on), "-",
+            nwatch::T(1013) + state + " [" + Item(1015, 32776, on) + ", " + Item(1016, 32778, on) + ", " +
+                Item(1017, 32779, on) + "]",
+            "-", Item(1014, 32775, on)};
+}
+
+QStringList UserMenu(bool on) { return {Item(1010, 32780, on), "-", Item(1014, 32781, on)}; }
+
+QAction* FindCommand(QMenu* menu, int command)
+{
+    for (QAction* a : menu->actions()) {
+        if (a->menu()) {
+            if (QAction* found = FindCommand(a->menu(), command)) return found;
+        } else if (!a->isSeparator() && a->data().toInt() == command) {
+            return a;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class MonitorWindows : public QObject {
+    Q_OBJECT
+
+private:
+    std::vector<Shown> shown_;
+    QMessageBox::StandardButton answer_ = QMessageBox::Ok;
+    std::function<void()> duringQuestion_;
+
+    // Runs `step` on the login dialog once the monitor shows it.
+    void OnLogin(std::function<void(nwatch::LoginDialog*)> step)
+    {
+        QTimer::singleShot(0, [step] {
+            auto* dialog = qobject_cast<nwatch::LoginDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            step(dialog);
+            if (dialog->isVisible()) dialog->done(0); // a failed step ends the login
+
+        });
+    }
+    static void Type(nwatch::LoginDialog* d, const QString& password)
+    {
+        d->PasswordBox()->clear();
+        QTest::keyClicks(d->PasswordBox(), password);
+        QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+    }
+    QStringList Texts() const
+    {
+        QStringList out;
+        for (const Shown& s : shown_) out << s.caption + ": " + s.text;
+        return out;
+    }
+    // Runs the event loop until the monitor quits (0) or 2 s pass (42).
+    static int RunUntilQuitOr2s(std::function<void()> start)
+    {
+        QTimer stop;
+        stop.setSingleShot(true);
+        QObject::connect(&stop, &QTimer::timeout, [] { QCoreApplication::exit(42); });
+        stop.start(2000);
+        QTimer::singleShot(0, start);
+        const int rc = QApplication::exec();
+        stop.stop();
+        return rc;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(nwatch::Language().Load(qavres::kLanguage));
+        QApplication::setQuitOnLastWindowClosed(false);
+        nwatch::SetMessageHandler([this](nwatch::MessageKind kind, const QString& caption, const QString& text) {
+            shown_.push_back({caption, text, kind});
+            if (kind == nwatch::MessageKind::kQuestionYesNoCancel && duringQuestion_) duringQuestion_();
+            return answer_;
+        });
+    }
+    void init()
+    {
+        shown_.clear();
+        answer_ = QMessageBox::Ok;
+        duringQuestion_ = nullptr;
+        g_dialogOpen = 0;
+        g_duringDialog = nullptr;
+        g_duringList = nullptr;
+        g_listOpened = g_listClosed = 0;
+    }
+
+    void loginDialogShowsItsTexts()
+    {
+        nwatch::LoginDialog d("secret");
+        QCOMPARE(d.windowTitle(), nwatch::T(1000));
+        QStringList labels;
+        for (QLabel* l : d.findChildren<QLabel*>()) labels << l->text();
+        QVERIFY(labels.contains(nwatch::T(1001)));
+        QVERIFY(labels.contains(nwatch::T(1002)));
+        QStringList buttons;
+        for (QPushButton* b : d.findChildren<QPushButton*>()) buttons << b->text();
+        QCOMPARE(buttons, (QStringList{nwatch::T(1003), nwatch::T(1004), nwatch::T(1005)}));
+        QCOMPARE(d.PasswordBox()->echoMode(), QLineEdit::Password);
+        QCOMPARE(d.PasswordBox()->maxLength(), 16);
+        QVERIFY(d.OkButton()->isDefault());
+    }
+
+    // The stored password is kept in ROT13: "Frperg-42" stands for
+    // "Secret-42". The letters compare without regard to case; the stored
+    // form itself is no password.
+    void rightPasswordAfterTwoWrongStartsInAdministratorMode()
+    {
+        DataFolder data;
+        data.Set("QAVMgmtConfig.INI", "Startup", "AskPassword", "1");
+        data.Set("QAVMgmtConfig.INI", "Password", "Password", "Frperg-42");
+        Monitor monitor;
+        OnLogin([this](nwatch::LoginDialog* d) {
+            QVERIFY(d->isVisible());
+            Type(d, "Frperg-42"); // the scrambled text as typed
+            QCOMPARE(d->Failures(), 1);
+            QVERIFY(d->PasswordBox()->text().isEmpty());
+            QCOMPARE(d->focusWidget(), d->PasswordBox());
+            Type(d, "secret-4");
+            QCOMPARE(d->Failures(), 2);
+            Type(d, "sECRET-42");
+        });
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QCOMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        QCOMPARE(monitor.AdministratorFlag(), 1);
+        const QString wrong = nwatch::T(1000) + ": " + nwatch::T(1006);
+        QCOMPARE(Texts(), (QStringList{wrong, wrong}));
+        QCOMPARE(Describe(monitor.TrayMenuWidget()), AdminMenu(true));
+    }
+
+    void thirdWrongPasswordEndsTheProgram()
+    {
+        DataFolder data;
+        data.Set("QAVMgmtConfig.INI", "Startup", "AskPassword", "1");
+        data.Set("QAVMgmtConfig.INI", "Password", "Password", "frperg");
+        Monitor monitor;
+        OnLogin([](nwatch::LoginDialog* d) {
+            Type(d, "one");
+            Type(d, "two");
+            Type(d, "three");
+        });
+        int exitCode = -1;
+        QVERIFY(!monitor.Start(&exitCode));
+        QCOMPARE(exitCode, 0);
+        QCOMPARE(monitor.Mode(), nwatch::kNotStarted);
+        const QString wrong = nwatch::T(1000) + ": " + nwatch::T(1006);
+        QCOMPARE(Texts(), (QStringList{wrong, wrong, nwatch::T(1000) + ": " + nwatch::T(1007)}));
+        QCOMPARE(shown_.back().kind, nwatch::MessageKind::kError);
+    }
+
+    void passwordBeyondSixteenCharactersIsCut()
+    {
+        DataFolder data;
+        data.Set("QAVMgmtConfig.INI", "Startup", "AskPassword", "1");
+        data.Set("QAVMgmtConfig.INI", "Password", "Password", "nopqrstuvwxyzabc"); // "abcdefghijklmnop"
+        Monitor monitor;
+        OnLogin([](nwatch::LoginDialog* d) {
+            Type(d, "abcdefghijklmnopqrst");
+            QCOMPARE(d->Failures(), 0);
+        });
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QCOMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        QVERIFY(shown_.empty());
+    }
+
+    void userButtonStartsInUserModeWithItsMenu()
+    {
+        DataFolder data;
+        data.Set("QAVMgmtConfig.INI", "Startup", "AskPassword", "1");
+        data.Set("QAVMgmtConfig.INI", "Password", "Password", "frperg");
+        Monitor monitor;
+        OnLogin([](nwatch::LoginDialog* d) { QTest::mouseClick(d->UserButton(), Qt::LeftButton); });
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QCOMPARE(monitor.Mode(), nwatch::kUserMode);
+        QCOMPARE(monitor.AdministratorFlag(), 0);
+        QCOMPARE(Describe(monitor.TrayMenuWidget()), UserMenu(true));
+        // The list window greys the user's menu while it is open.
+        g_duringList = [&] {
+            QVERIFY(monitor.ListShown());
+            QCOMPARE(Describe(monitor.TrayMenuWidget()), UserMenu(false));
+        };
+        FindCommand(monitor.TrayMenuWidget(), nwatch::kCmdListUser)->trigger();
+        QCOMPARE(g_listOpened, 1);
+        QVERIFY(!monitor.ListShown());
+        QCOMPARE(Describe(monitor.TrayMenuWidget()), UserMenu(true));
+    }
+
+    void startWithoutPasswordShowsNoWindow()
+    {
+        DataFolder data;
+        Monitor monitor;
+        int exitCode = -1;
+        QSignalSpy started(&monitor, &Monitor::monitoringStarted);
+        QVERIFY(monitor.Start(&exitCode));
+        QVERIFY(started.wait(2000));
+        QCOMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+        QVERIFY(!monitor.TrapReceptionOn());
+        QVERIFY(!monitor.PollingArmed());
+    }
+
+    void rejectedGroupFileEndsTheStart()
+    {
+        DataFolder data;
+        qavtest::WriteFile(data.File("QAVGroupConfig.qdl"), "[Groups]\ncount=1\n");
+        Monitor monitor;
+        int exitCode = -1;
+        QVERIFY(!monitor.Start(&exitCode));
+        QCOMPARE(exitCode, 2);
+        QCOMPARE(Texts(), QStringList{nwatch::T(2000) + ": " + nwatch::T(2200)});
+    }
+
+    // The administrator's menu: texts, no system-setting or download item,
+    // and every item grey while a settings dialog or the list window is
+    // open or the monitor is busy.
+    void administratorMenuAndItsGreyStates()
+    {
+        DataFolder data;
+        Monitor monitor;
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_COMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        QCOMPARE(Describe(monitor.TrayMenuWidget()), AdminMenu(true));
+        QVERIFY(!FindCommand(monitor.TrayMenuWidget(), nwatch::kCmdSystemTool));
+        QVERIFY(!FindCommand(monitor.TrayMenuWidget(), nwatch::kCmdDownloadTool));
+
+        // A settings dialog of another program is open.
+        g_dialogOpen = 1;
+        monitor.RebuildTrayMenu();
+        QCOMPARE(Describe(monitor.TrayMenuWidget()), AdminMenu(false));
+        g_dialogOpen = 0;
+        monitor.RebuildTrayMenu();
+        QCOMPARE(Describe(monitor.TrayMenuWidget()), AdminMenu(true));
+
+        // The monitor's own management dialog: busy while it runs.
+        bool ran = false;
+        g_duringDialog = [&] {
+            ran = true;
+            QCOMPARE(monitor.Busy(), 1);
+            QCOMPARE(Describe(monitor.TrayMenuWidget()), AdminMenu(false));
+        };
+        FindCommand(monitor.TrayMenuWidget(), nwatch::kCmdManagementSetup)->trigger();
+        QVERIFY(ran);
+        QCOMPARE(monitor.Busy(), 0);
+        QCOMPARE(Describe(monitor.TrayMenuWidget()), AdminMenu(true));
+
+        // The list window.
+        g_duringList = [&] { QCOMPARE(Describe(monitor.TrayMenuWidget()), AdminMenu(false)); };
+        FindCommand(monitor.TrayMenuWidget(), nwatch::kCmdListAdmin)->trigger();
+        QCOMPARE(g_listOpened, 1);
+        QCOMPARE(Describe(monitor.TrayMenuWidget()), AdminMenu(true));
+    }
+
+    // Cancel keeps the monitor running with its menu usable again; the
+    // menu is grey while the question is open.
+    void exitCancelKeepsRunning()
+    {
+        DataFolder data;
+        qavtest::WriteFile(data.File("QAVGroupConfig.qdl"), kOnePrinter);
+        Monitor monitor;
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_COMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        answer_ = QMessageBox::Cancel;
+        duringQuestion_ = [&] {
+            QCOMPARE(monitor.Busy(), 2);
+            monitor.RebuildTrayMenu(); // as a right click on the icon would
+            QCOMPARE(Describe(monitor.TrayMenuWidget()), AdminMenu(false));
+        };
+        const int rc = RunUntilQuitOr2s(
+            [&] { FindCommand(monitor.TrayMenuWidget(), nwatch::kCmdExitAdmin)->trigger(); });
+        QCOMPARE(rc, 42); // still running when the test stopped the loop
+        QCOMPARE(Texts(), QStringList{nwatch::T(1018) + ": " + nwatch::T(1019)});
+        QCOMPARE(shown_[0].kind, nwatch::MessageKind::kQuestionYesNoCancel);
+        QCOMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        QCOMPARE(monitor.Busy(), 0);
+        QCOMPARE(Describe(monitor.TrayMenuWidget()), AdminMenu(true));
+        QCOMPARE(g_listClosed, 0);
+        QCOMPARE(qavtest::ReadFile(data.File("QAVGroupConfig.qdl")), std::string(kOnePrinter));
+    }
+
+    // No ends the monitor and leaves the group file as it was, although the
+    // list changed.
+    void exitNoQuitsWithoutSaving()
+    {
+        DataFolder data;
+        qavtest::WriteFile(data.File("QAVGroupConfig.qdl"), kOnePrinter);
+        Monitor monitor;
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_COMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        ListData r;
+        GetItemFromListData(&r, 0);
+        std::strcpy(r.name, "Renamed printer");
+        SetListData(0, r);
+        answer_ = QMessageBox::No;
+        const int rc = RunUntilQuitOr2s([&] { monitor.Command(nwatch::kCmdExitAdmin); });
+        QCOMPARE(rc, 0);
+        QCOMPARE(g_listClosed, 1); // the list window is closed on the way out
+        QCOMPARE(qavtest::ReadFile(data.File("QAVGroupConfig.qdl")), std::string(kOnePrinter));
+    }
+
+    // Yes saves the device list into the group file, then ends.
+    void exitYesSavesTheGroupFile()
+    {
+        DataFolder data;
+        qavtest::WriteFile(data.File("QAVGroupConfig.qdl"), kOnePrinter);
+        Monitor monitor;
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_COMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        ListData r;
+        GetItemFromListData(&r, 0);
+        std::strcpy(r.name, "Renamed printer");
+        SetListData(0, r);
+        answer_ = QMessageBox::Yes;
+        const int rc = RunUntilQuitOr2s([&] { monitor.Command(nwatch::kCmdExitAdmin); });
+        QCOMPARE(rc, 0);
+        qavsettings::ProfileDocument saved;
+        QVERIFY(saved.Load(data.File("QAVGroupConfig.qdl")));
+        QCOMPARE(saved.GetString("Printer.0", "name"), std::string("Renamed printer"));
+        QCOMPARE(saved.GetString("Printer.0", "ip"), std::string("127.0.0.9"));
+        QCOMPARE(CheckQdlFileFormat(data.File("QAVGroupConfig.qdl")), 1);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    MonitorWindows tests;
+    return QTest::qExec(&tests, argc, argv);
+}
+
+#include "test_monitor_ui.moc"
