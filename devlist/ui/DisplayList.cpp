@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QPointer>
+#include <QThread>
 
 #include <atomic>
 #include <mutex>
@@ -51,6 +52,15 @@ int LDDisplayList(int accessMode, int action, int* state)
     static char name[] = "nlist";
     static char* argv[] = {name, nullptr};
     if (!QApplication::instance()) new QApplication(argc, argv);
+    // Widgets live on the application's thread only: a call from another
+    // thread runs the window there and waits until it closed.
+    if (QThread::currentThread() != QApplication::instance()->thread()) {
+        open = false;
+        QMetaObject::invokeMethod(
+            QApplication::instance(), [accessMode] { LDDisplayList(accessMode, 1, nullptr); },
+            Qt::BlockingQueuedConnection);
+        return 1;
+    }
     {
         nlist::ui::CNLISTListDisplayDlg w(accessMode, &busy);
         QEventLoop loop;

@@ -41,7 +41,7 @@ std::string Std(const QLineEdit* e) { return e->text().toStdString(); }
 
 // ---------------------------------------------------------------- add printer
 
-CNLISTAddPrinter::CNLISTAddPrinter(int group, QWidget* parent) : QDialog(parent), group_(group)
+CNLISTAddPrinter::CNLISTAddPrinter(int, QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(T(2170));
     auto* layout = new QVBoxLayout(this);
@@ -85,7 +85,6 @@ void CNLISTAddPrinter::accept()
     wait.exec(QEventLoop::ExcludeUserInputEvents);
     reader.join();
     added_ = index;
-    (void)group_; // the printer joins the groups its criteria decide, whichever is shown
     QDialog::accept();
 }
 

@@ -14,7 +14,8 @@
 
 namespace nlist::ui {
 
-// Puts one printer into the list by its address (for the selected group).
+// Puts one printer into the list by its address. It is opened from the
+// selected group, but the printer joins the groups its data decide.
 class CNLISTAddPrinter : public QDialog {
     Q_OBJECT
 public:
@@ -27,7 +28,6 @@ public slots:
     void accept() override;
 
 private:
-    int group_;
     int added_ = -1;
     AddressEdit* address_;
     QLabel* progress_;

@@ -522,7 +522,7 @@ bool CNLISTListDisplayDlg::SaveFile(bool askName)
 void CNLISTListDisplayDlg::Search()
 {
     if (!SearchDevices) {
-        statusLeft_->setText(QStringLiteral("The device search is not available in this installation."));
+        Message(this, Box::kInformation, 2000, 0, QStringLiteral("The device search is not available in this installation."));
         return;
     }
     refresh_.Stop();

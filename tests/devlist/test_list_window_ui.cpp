@@ -151,6 +151,10 @@ TEST_F(Window, TextsMenusAndEnabledStates)
     full->Run(Command::kLog); // there is no settings library beside the test
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].second, 3313);
+    full->Run(Command::kSearch); // no device search in this binary: said so, nothing else
+    ASSERT_EQ(messages_.size(), 2u);
+    EXPECT_EQ(messages_[1], std::make_pair(2000, 0));
+    EXPECT_EQ(GetListDataSize(), 4);
 }
 
 TEST_F(Window, ColumnsFromTheDisplayFile)
