@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "DeviceModel.h"
@@ -363,6 +364,45 @@ TEST_F(Window, DisplayListOpensQueriesAndCloses)
     EXPECT_GE(seenAgain, 1);
     LDDisplayList(1, 0, &state);
     EXPECT_EQ(state, 0);
+}
+
+TEST_F(Window, RefreshUpdatesTheRows)
+{
+    qavtest::TempDir simDir;
+    const int port = qavtest::PrepareAgentPort();
+    const std::string a = qavtest::LoopbackAddress(70), b = qavtest::LoopbackAddress(71);
+    qavtest::WriteFile(simDir.File("fleet"), "[printer]\naddress = " + a + "\nmodel = QAV M-UG2\nname = Fresh 1\n"
+                                             "[printer]\naddress = " + b + "\nname = Gone\n");
+    qavtest::PrinterSim sim;
+    ASSERT_TRUE(sim.Start({"--fleet", simDir.File("fleet"), "--port", std::to_string(port)})) << sim.Log();
+    sim.Command("down " + b);
+    ClearListData();
+    ClearGroupData();
+    Group("All");
+    Group("Maker");
+    for (const std::string& address : {a, b}) {
+        ListData r = Printer(ParseDottedAddress(address.c_str()), "stale", -1, 0, "", "", "");
+        AddToListData(r);
+        AddPrinterToGroup(0, r.ipAddress);
+    }
+    qavtest::WriteFile(data_.File("QAVSurveyConfig.INI"), "[Polling]\nPolling=1\nListDuration=1\n");
+    auto w = Open();
+    EXPECT_EQ(w->RefreshCycle(), 1);
+    bool sawRefreshing = false;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (w->Refresh().Passes() < 1 && std::chrono::steady_clock::now() < until) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        sawRefreshing = sawRefreshing || w->StatusPart(0)->text() == T(2070);
+    }
+    ASSERT_GE(w->Refresh().Passes(), 1);
+    for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(sawRefreshing);
+    ASSERT_EQ(w->Printers()->rowCount(), 2);
+    EXPECT_STREQ(w->Printers()->Rows()[0].name, "Fresh 1") << "the window follows the refresh";
+    EXPECT_EQ(w->Printers()->Rows()[1].kind, -1);
+    EXPECT_EQ(w->Printers()->index(1, 2).data().toString(), T(3150)) << "unreachable, still listed";
+    w->close();
+    EXPECT_FALSE(w->Refresh().Running()) << "closing stops the refresh";
 }
 
 TEST_F(Window, Screenshots)
