@@ -483,6 +483,7 @@ void CNLISTListDisplayDlg::OpenFile()
 {
     const QString filter = T(3302) + "(*.qdl);;" + T(3303) + "(*)";
     const QString path = Busy([&] {
+        if (chooser_) return chooser_(false);
         return QFileDialog::getOpenFileName(this, Title(2011), QString::fromStdString(dataDir_), filter);
     });
     if (path.isEmpty()) return;
@@ -504,7 +505,10 @@ void CNLISTListDisplayDlg::OpenFile()
 bool CNLISTListDisplayDlg::SaveFile(bool askName)
 {
     std::string file = CurrentFile();
-    if (askName || file.empty()) {
+    if ((askName || file.empty()) && chooser_) {
+        file = chooser_(true).toStdString();
+        if (file.empty()) return false;
+    } else if (askName || file.empty()) {
         QFileDialog dialog(this, Title(2013), QString::fromStdString(dataDir_),
                            T(3302) + "(*.qdl);;" + T(3303) + "(*)");
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -514,7 +518,11 @@ bool CNLISTListDisplayDlg::SaveFile(bool askName)
         file = dialog.selectedFiles().first().toStdString();
     }
     StoreSelection();
-    if (SaveListDataToFile(file) < 0) return false;
+    if (SaveListDataToFile(file) < 0) {
+        // Not a silent loss: the user learns that the list is not in the file.
+        Message(this, Box::kError, 2000, 0, QString::fromStdString("The group file could not be written: " + file));
+        return false;
+    }
     CurrentFile() = file;
     return true;
 }

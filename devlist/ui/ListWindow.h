@@ -87,6 +87,10 @@ public:
     using Starter = std::function<int(const std::string& program, const std::vector<std::string>& args,
                                       std::string* error)>;
     void SetStarter(Starter s) { starter_ = std::move(s); }
+    // And the file dialogs: the chosen path (empty: cancelled), for opening
+    // or for saving under a new name.
+    using FileChooser = std::function<QString(bool save)>;
+    void SetFileChooser(FileChooser c) { chooser_ = std::move(c); }
 
 signals:
     void closed();
@@ -146,6 +150,7 @@ private:
     void* settingsLibrary_ = nullptr;
     qavplatform::NamedEvent displayEvent_;
     Starter starter_;
+    FileChooser chooser_;
     bool restoringSelection_ = false;
 };
 

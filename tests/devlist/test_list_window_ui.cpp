@@ -257,6 +257,57 @@ TEST_F(Window, GroupCommandsAndTheirLimits)
     EXPECT_EQ(w->Printers()->rowCount(), 3);
 }
 
+TEST_F(Window, GroupFileCommands)
+{
+    auto w = Open();
+    std::vector<bool> asked; // true: a save dialog
+    QString answer;
+    w->SetFileChooser([&](bool save) {
+        asked.push_back(save);
+        return answer;
+    });
+    CNLISTListDisplayDlg::CurrentFile().clear();
+
+    // Save without a current file asks for a name first; cancelling writes nothing.
+    w->Run(Command::kSave);
+    ASSERT_EQ(asked, std::vector<bool>{true});
+    EXPECT_TRUE(CNLISTListDisplayDlg::CurrentFile().empty());
+    answer = QString::fromStdString(data_.File("fleet.qdl"));
+    w->Run(Command::kSave);
+    EXPECT_EQ(CNLISTListDisplayDlg::CurrentFile(), data_.File("fleet.qdl"));
+    ASSERT_EQ(CheckQdlFileFormat(data_.File("fleet.qdl")), 1);
+    w->Run(Command::kSave); // the current file: no dialog
+    EXPECT_EQ(asked.size(), 2u);
+    answer = QString::fromStdString(data_.File("no/such/folder/x.qdl"));
+    w->Run(Command::kSaveAs);
+    ASSERT_EQ(messages_.size(), 1u) << "a failed save is reported";
+    EXPECT_EQ(messages_[0], std::make_pair(2000, 0));
+    EXPECT_EQ(CNLISTListDisplayDlg::CurrentFile(), data_.File("fleet.qdl"));
+    messages_.clear();
+
+    // A rejected file: text 2200, the list stays as it was.
+    qavtest::WriteFile(data_.File("bad.qdl"), "[Groups]\ncount=11\n");
+    answer = QString::fromStdString(data_.File("bad.qdl"));
+    w->Run(Command::kOpen);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], std::make_pair(2000, 2200));
+    EXPECT_EQ(GetListDataSize(), 4);
+    EXPECT_EQ(CNLISTListDisplayDlg::CurrentFile(), data_.File("fleet.qdl"));
+
+    // A good file replaces the list and both lists show it.
+    ListData extra = Printer(0x0A0000C8u, "Extra", 1, 0, "", "", "");
+    AddToListData(extra);
+    AddPrinterToGroup(0, extra.ipAddress);
+    w->Redraw();
+    EXPECT_EQ(w->Printers()->rowCount(), 5);
+    answer = QString::fromStdString(data_.File("fleet.qdl"));
+    w->Run(Command::kOpen);
+    EXPECT_EQ(GetListDataSize(), 4);
+    EXPECT_EQ(w->Printers()->rowCount(), 4);
+    EXPECT_EQ(w->GroupList()->topLevelItemCount(), 2);
+    EXPECT_EQ(w->SelectedGroup(), 0);
+}
+
 TEST_F(Window, GroupDialogChecks)
 {
     {
