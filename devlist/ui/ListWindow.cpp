@@ -161,6 +161,9 @@ CNLISTListDisplayDlg::CNLISTListDisplayDlg(int accessMode, std::atomic<bool>* bu
     cycle_ = survey.polling != 0 ? survey.listDuration : 0;
     statusRight_->setText(T(2072).replace("%d", QString::number(cycle_)));
 
+    redrawLater_.setSingleShot(true);
+    connect(&redrawLater_, &QTimer::timeout, this, &CNLISTListDisplayDlg::Redraw);
+
     bool existed = false;
     displayEvent_.Create("List_Display_Event", &existed);
 
@@ -380,6 +383,8 @@ void CNLISTListDisplayDlg::UpdateCommands()
 void CNLISTListDisplayDlg::Redraw()
 {
     redrawPending_ = false;
+    redrawLater_.stop();
+    lastRedraw_.start();
     if (groups_->topLevelItemCount() != GetGroupDataSize()) FillGroups();
     StoreSelection();
     const int group = SelectedGroup();
@@ -400,7 +405,12 @@ void CNLISTListDisplayDlg::OnCommand(int command)
         refreshing_ = true;
         statusLeft_->setText(T(2070));
     } else if (command == kCommandRedraw) {
-        Redraw();
+        const qint64 since = lastRedraw_.isValid() ? lastRedraw_.elapsed() : kRedrawSpacingMs;
+        if (since >= kRedrawSpacingMs) {
+            Redraw();
+        } else if (!redrawLater_.isActive()) {
+            redrawLater_.start(static_cast<int>(kRedrawSpacingMs - since));
+        }
     }
 }
 
@@ -681,6 +691,7 @@ void CNLISTListDisplayDlg::ChooseColumns()
 void CNLISTListDisplayDlg::closeEvent(QCloseEvent* event)
 {
     refresh_.Stop();
+    redrawLater_.stop();
     displayEvent_.Close();
     qavplatform::BroadcastMessage(qavplatform::Message::NlistExit, 0);
     SavePlacement();

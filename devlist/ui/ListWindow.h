@@ -5,9 +5,11 @@
 
 #include <QAbstractTableModel>
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -136,6 +138,11 @@ private:
     ListRefresh refresh_;
     std::atomic<bool> redrawPending_{false};
     bool refreshing_ = false;
+    // Redraws asked for by the refresh come at most every kRedrawSpacingMs,
+    // so that a pass over a large list leaves the window thread free.
+    static constexpr int kRedrawSpacingMs = 100;
+    QElapsedTimer lastRedraw_;
+    QTimer redrawLater_;
     SortOrder sort_;
     int shownGroup_ = -1;
     std::map<Command, QAction*> actions_;

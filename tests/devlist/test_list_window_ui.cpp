@@ -175,6 +175,23 @@ TEST_F(Window, ColumnsFromTheDisplayFile)
     EXPECT_FALSE(status.data(Qt::DecorationRole).value<QIcon>().isNull());
 }
 
+TEST_F(Window, ColumnChooserWritesTheDisplayFile)
+{
+    CNLISTColumnsDlg d(data_.File("QAVDisplayConfig.INI"), nullptr);
+    ASSERT_EQ(d.columns->count(), kColumnTotal - 1) << "every column but Name";
+    EXPECT_EQ(d.columns->item(0)->data(Qt::UserRole).toInt(), kColPort) << "shown columns first, in their order";
+    EXPECT_EQ(d.columns->item(0)->checkState(), Qt::Checked);
+    // Hide Port, show Serial (listed after the shown ones).
+    d.columns->item(0)->setCheckState(Qt::Unchecked);
+    for (int i = 0; i < d.columns->count(); ++i)
+        if (d.columns->item(i)->data(Qt::UserRole).toInt() == kColSerial) d.columns->item(i)->setCheckState(Qt::Checked);
+    d.accept();
+    auto w = Open();
+    std::vector<int> columns;
+    for (const ShownColumn& c : w->Printers()->Columns()) columns.push_back(c.column);
+    EXPECT_EQ(columns, (std::vector<int>{kColName, kColStatus, kColLocation, kColHostName, kColModel, kColSerial}));
+}
+
 TEST_F(Window, SortingAndSelectionLiveInTheGroup)
 {
     auto w = Open();
