@@ -419,7 +419,10 @@ TEST_F(Window, DisplayListOpensQueriesAndCloses)
     LDDisplayList(1, 0, &state);
     EXPECT_EQ(state, 0);
     int seenOpen = -1, seenAgain = -1;
+    bool eventWhileOpen = false;
+    EXPECT_FALSE(qavplatform::NamedEvent::Exists("List_Display_Event"));
     QTimer::singleShot(200, [&] {
+        eventWhileOpen = qavplatform::NamedEvent::Exists("List_Display_Event");
         int s = -1;
         LDDisplayList(1, 0, &s);
         seenOpen = s; // open, not busy
@@ -430,6 +433,8 @@ TEST_F(Window, DisplayListOpensQueriesAndCloses)
     LDDisplayList(1, 1, nullptr); // returns when the window closed
     EXPECT_EQ(seenOpen, 0);
     EXPECT_GE(seenAgain, 1);
+    EXPECT_TRUE(eventWhileOpen) << "the monitor sees the window through the named event";
+    EXPECT_FALSE(qavplatform::NamedEvent::Exists("List_Display_Event"));
     LDDisplayList(1, 0, &state);
     EXPECT_EQ(state, 0);
 }
