@@ -22,13 +22,6 @@
 
 namespace {
 
-uint32_t Address(const std::string& dotted)
-{
-    in_addr a{};
-    ::inet_pton(AF_INET, dotted.c_str(), &a);
-    return ntohl(a.s_addr);
-}
-
 void FillList(const std::vector<uint32_t>& addresses)
 {
     ClearListData();
@@ -97,18 +90,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the simulator did not start:\n%s\n", sim.Log().c_str());
         return 1;
     }
-    std::vector<uint32_t> addresses;
-    {
-        const std::string list = sim.Command("list");
-        size_t pos = 0;
-        while (pos < list.size()) {
-            const size_t end = list.find('\n', pos);
-            const std::string line = list.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-            if (line.rfind("127.", 0) == 0) addresses.push_back(Address(line.substr(0, line.find(' '))));
-            if (end == std::string::npos) break;
-            pos = end + 1;
-        }
-    }
+    const std::vector<uint32_t> addresses = sim.Addresses();
     // Every tenth printer stops answering.
     const int step = silent > 0 ? std::max(1, printers / silent) : printers + 1;
     int down = 0;

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -295,7 +296,19 @@ void Simulator::Run(int seconds, const std::string& controlPath, bool readStdin)
             pending.erase(0, nl + 1);
             if (answer.empty()) continue;
             answer += '\n';
-            if (::write(replyTo, answer.data(), answer.size()) < 0) { /* the sender went away */
+            // The client socket does not block: a long answer ("list" of a
+            // large fleet) goes out in several writes, waiting for room.
+            size_t sent = 0;
+            while (sent < answer.size()) {
+                const ssize_t w = ::write(replyTo, answer.data() + sent, answer.size() - sent);
+                if (w > 0) {
+                    sent += static_cast<size_t>(w);
+                    continue;
+                }
+                if (w < 0 && errno == EINTR) continue;
+                pollfd room{replyTo, POLLOUT, 0};
+                if (w < 0 && errno == EAGAIN && ::poll(&room, 1, 2000) > 0) continue;
+                break; // the sender went away or reads no more
             }
         }
     };

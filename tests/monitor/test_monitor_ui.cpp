@@ -36,8 +36,9 @@ std::function<void()> g_duringList;   // runs while the list window "is open"
 int g_listOpened = 0, g_listClosed = 0;
 } // namespace
 
-int GetDispFlag() { return g_dialogOpen; }
-int ManagementSetup()
+// The settings library's entry points have C names.
+extern "C" int GetDispFlag() { return g_dialogOpen; }
+extern "C" int ManagementSetup()
 {
     if (g_duringDialog) g_duringDialog();
     return 0;

@@ -179,6 +179,23 @@ bool PrinterSim::Start(const std::vector<std::string>& args, int timeoutMs)
     return false;
 }
 
+std::vector<uint32_t> PrinterSim::Addresses()
+{
+    std::vector<uint32_t> addresses;
+    const std::string list = Command("list");
+    size_t pos = 0;
+    while (pos < list.size()) {
+        const size_t end = list.find('\n', pos);
+        const std::string line = list.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        in_addr a{};
+        if (line.rfind("127.", 0) == 0 && ::inet_pton(AF_INET, line.substr(0, line.find(' ')).c_str(), &a) == 1)
+            addresses.push_back(ntohl(a.s_addr));
+        if (end == std::string::npos) break;
+        pos = end + 1;
+    }
+    return addresses;
+}
+
 std::string PrinterSim::Command(const std::string& line)
 {
     int s = ::socket(AF_UNIX, SOCK_STREAM, 0);

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <cstdint>
 #include <vector>
 
 namespace qavtest {
@@ -82,6 +83,9 @@ public:
     std::string Log() const { return process_.Log(); }
     // Sends one command to its control socket and returns the answer.
     std::string Command(const std::string& line);
+    // The addresses of the simulated printers (first octet most
+    // significant), from the "list" command, in its order.
+    std::vector<uint32_t> Addresses();
     const std::string& ControlPath() const { return control_; }
 
 private:

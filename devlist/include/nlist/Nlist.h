@@ -93,3 +93,12 @@ NLIST_API void SearchDevices();
 // the icon.
 NLIST_API int GetStatusTextAndIcon(int isBCP, int printerStatus, int errorCode, int headStatus, char* text,
                                    int size);
+
+// ------------------------------------------------------------ list window
+
+// With a state pointer: writes 1 when the window is open and busy (a dialog
+// of it is open), else 0. Otherwise action 1 opens the window with the
+// access mode (0 restricted, else full) and runs it on the calling thread
+// until it closes, or only brings it to the front when it is open already;
+// any other action asks an open window to close. Returns 1.
+NLIST_API int LDDisplayList(int accessMode, int action, int* state);

@@ -1,0 +1,81 @@
+#include "ListRefresh.h"
+
+#include <chrono>
+
+#include "DeviceModel.h"
+#include "RecordQueries.h"
+#include "nlist/Nlist.h"
+
+namespace nlist {
+
+void ListRefresh::Start(int cycleSeconds, bool immediate, Post post, std::function<bool()> redrawWanted)
+{
+    Stop();
+    stop_ = false;
+    running_ = true;
+    thread_ = std::thread(&ListRefresh::Run, this, cycleSeconds, immediate, std::move(post), std::move(redrawWanted));
+}
+
+void ListRefresh::Stop()
+{
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    running_ = false;
+}
+
+bool ListRefresh::RefreshRecord(int index)
+{
+    ListData r;
+    {
+        DeviceModel& m = DeviceModel::Instance();
+        auto lock = m.LockDevices();
+        if (index < 0 || index >= static_cast<int>(m.devices.size())) return false;
+        r = m.devices[index];
+    }
+    const uint32_t address = r.ipAddress;
+    if (!CheckReachable(address)) {
+        MarkUnreachable(r);
+    } else {
+        if (r.isBCP == -1) r.isBCP = DetermineIsBCP(address, true);
+        if (r.isBCP == 1)
+            ReadMakerRecord(r);
+        else
+            ReadStandardRecord(r);
+    }
+    DeviceModel& m = DeviceModel::Instance();
+    auto lock = m.LockDevices();
+    // The list may have changed during the reads (a search or the monitor):
+    // never write this printer's data over another one's record.
+    if (index < static_cast<int>(m.devices.size()) && m.devices[index].ipAddress == address) m.devices[index] = r;
+    return true;
+}
+
+void ListRefresh::Run(int cycleSeconds, bool immediate, Post post, std::function<bool()> redrawWanted)
+{
+    auto wanted = [&] { return !redrawWanted || redrawWanted(); };
+    if (immediate) {
+        post(kCommandRefreshing);
+        if (wanted()) post(kCommandRedraw);
+    }
+    if (cycleSeconds > 0) {
+        using Clock = std::chrono::steady_clock;
+        const auto cycle = std::chrono::milliseconds(static_cast<int64_t>(cycleSeconds) * 1000);
+        while (!stop_) {
+            const auto start = Clock::now();
+            while (!stop_ && Clock::now() - start < cycle) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (stop_) break;
+            post(kCommandRefreshing);
+            for (int i = 0; !stop_ && i < GetListDataSize(); ++i) {
+                if (!RefreshRecord(i)) break;
+                if (wanted()) post(kCommandRedraw);
+                post(kCommandRefreshing);
+            }
+            if (stop_) break;
+            ++passes_;
+            post(kCommandRedraw);
+        }
+    }
+    running_ = false;
+}
+
+} // namespace nlist
