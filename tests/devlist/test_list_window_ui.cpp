@@ -64,6 +64,9 @@ protected:
     {
         ::setenv("QAV_DATA_DIR", data_.Path().c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", config_.Path().c_str(), 1);
+        // The lock files of this case alone: the cases run side by side, and
+        // "List_Display_Event" of one window must not be seen by another.
+        ::setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
         qavtest::WriteFile(data_.File("QAVSurveyConfig.INI"), "[Polling]\nPolling=0\nListDuration=30\n");
         qavtest::WriteFile(data_.File("QAVDisplayConfig.INI"),
                            "[Display]\nStatus=1\nPort=1\nModel=1\nSerial=0\nLocation=1\nHost Name=1\n"
@@ -113,7 +116,7 @@ protected:
         return n;
     }
 
-    qavtest::TempDir data_, config_;
+    qavtest::TempDir data_, config_, runtime_;
     std::atomic<bool> busy_{false};
     std::vector<std::pair<int, int>> messages_;
     std::vector<std::pair<std::string, std::vector<std::string>>> started_;

@@ -74,6 +74,9 @@ public:
     DataFolder()
     {
         ::setenv("QAV_DATA_DIR", dir_.Path().c_str(), 1);
+        // Lock files of this test alone: a list window open in another test
+        // must not look like this monitor's own.
+        ::setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
         qavtest::RunCommand("QAV_DATA_DIR='" + dir_.Path() + "' " QAV_SOURCE_DIR "/scripts/install-data");
         Set("QAVSurveyConfig.INI", "Polling", "Trap", "0");
         Set("QAVSurveyConfig.INI", "Polling", "Polling", "0");
@@ -89,7 +92,7 @@ public:
     std::string File(const std::string& name) const { return dir_.File(name); }
 
 private:
-    qavtest::TempDir dir_;
+    qavtest::TempDir dir_, runtime_;
 };
 
 // The group file with one printer in both groups.
