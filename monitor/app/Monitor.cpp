@@ -284,8 +284,28 @@ bool Monitor::SettingsDialogOpen() const { return GetDispFlag && GetDispFlag() !
 
 void Monitor::RebuildTrayMenu()
 {
+    if (!trayMenu_) {
+        // One menu object for the monitor's whole run: X11 trays pop the
+        // context menu up before they report the click, so the menu shown
+        // must never be replaced. Its entries follow the state whenever it
+        // is about to open, and at every change while it is closed.
+        trayMenu_ = std::make_unique<QMenu>();
+        connect(trayMenu_.get(), &QMenu::aboutToShow, this, [this] { FillTrayMenu(); });
+    }
+    if (tray_ && tray_->contextMenu() != trayMenu_.get()) tray_->setContextMenu(trayMenu_.get());
+    if (!trayMenu_->isVisible()) FillTrayMenu();
+}
+
+void Monitor::FillTrayMenu()
+{
     const bool greyed = listShown_ || ListWindowBusy() || SettingsDialogOpen() || Busy() != 0;
-    trayMenu_ = std::make_unique<QMenu>();
+    // The old entries go later, not at once: the rebuild may run inside the
+    // handler of one of them (a command that opens a window).
+    for (QAction* a : trayMenu_->actions()) {
+        trayMenu_->removeAction(a);
+        if (a->parent() == trayMenu_.get()) a->deleteLater();
+    }
+    for (QMenu* sub : trayMenu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) sub->deleteLater();
     std::function<void(QMenu*, const std::vector<MenuEntry>&)> fill = [&](QMenu* menu,
                                                                           const std::vector<MenuEntry>& entries) {
         for (const MenuEntry& e : entries) {
@@ -305,7 +325,6 @@ void Monitor::RebuildTrayMenu()
         }
     };
     fill(trayMenu_.get(), TrayMenu(mode_ == kNotStarted ? kAdministratorMode : mode_, greyed));
-    if (tray_) tray_->setContextMenu(trayMenu_.get());
 }
 
 void Monitor::OnTrayActivated(int reason)

@@ -51,7 +51,7 @@ public:
     QSystemTrayIcon* TrayIcon() const { return tray_; }
     unsigned long TrapsHandled() const { return trapsHandled_; }
 
-    // The tray menu as it would be shown now.
+    // The tray menu as it would be shown now (left as it is while it is open).
     void RebuildTrayMenu();
     // A menu command.
     void Command(int command);
@@ -78,6 +78,7 @@ private slots:
     void OnTrayActivated(int reason);
 
 private:
+    void FillTrayMenu();
     static void TrapCallback(int, const char* sender, int generic, int specific, char* enterprise, CQBPVb& bindings,
                              void* self);
     void HandleTrap(const TrapEvent& event);

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest/QtTest>
@@ -381,6 +382,39 @@ private slots:
         FindCommand(monitor.TrayMenuWidget(), nwatch::kCmdListAdmin)->trigger();
         QCOMPARE(g_listOpened, 1);
         QCOMPARE(Describe(monitor.TrayMenuWidget()), AdminMenu(true));
+    }
+
+    // An X11 tray pops the context menu up before it reports the click: the
+    // open menu survives the rebuild that click asks for, keeps its entries
+    // while open, and shows the state of the moment it next opens.
+    void openTrayMenuSurvivesRebuilds()
+    {
+        DataFolder data;
+        Monitor monitor;
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_COMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        QPointer<QMenu> menu = monitor.TrayMenuWidget();
+        menu->popup(QPoint(20, 20));
+        QTRY_VERIFY(menu->isVisible());
+        g_dialogOpen = 1;
+        monitor.RebuildTrayMenu();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(menu);
+        QCOMPARE(monitor.TrayMenuWidget(), menu.data());
+        QVERIFY(menu->isVisible());
+        QCOMPARE(Describe(menu), AdminMenu(true));
+        menu->hide();
+        menu->popup(QPoint(20, 20)); // opening again shows the state of now
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(Describe(menu), AdminMenu(false));
+        menu->hide();
+        g_dialogOpen = 0;
+        for (int i = 0; i < 50; ++i) monitor.RebuildTrayMenu();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(Describe(menu), AdminMenu(true));
+        // Rebuilding leaves no stale sub-menus behind (the settings one only).
+        QCOMPARE(menu->findChildren<QMenu*>(Qt::FindDirectChildrenOnly).size(), qsizetype(1));
     }
 
     // Cancel keeps the monitor running with its menu usable again; the
