@@ -110,7 +110,8 @@ CNSETUPMgmtSetting::CNSETUPMgmtSetting(QWidget* parent) : SettingsDialogBase(par
 qavsettings::MgmtConfig CNSETUPMgmtSetting::Collect() const
 {
     qavsettings::MgmtConfig c = config_;
-    c.startAtBoot = FlagText(startAtBoot->isChecked());
+    // Through a string of its own: GCC 12 warns falsely (-Wrestrict) on assigning the pointer.
+    c.startAtBoot = std::string(FlagText(startAtBoot->isChecked()));
     c.showList = showList->isChecked() ? 1 : 0;
     c.askPassword = askPassword->isChecked() ? 1 : 0;
     return c;

@@ -43,9 +43,7 @@ std::string DataDir()
 
 std::string DataFilePath(std::string_view name) { return DataDir() + "/" + std::string(name); }
 
-std::string UserConfigDir() { return XdgFolder("XDG_CONFIG_HOME", ".config") + "/VORANTA QAV"; }
 
-std::string AutostartDir() { return XdgFolder("XDG_CONFIG_HOME", ".config") + "/autostart"; }
 
 std::string Rot13(std::string_view text)
 {

@@ -15,12 +15,6 @@ std::string DataDir();
 // the temporary list file. A file beside the program is never looked at.
 std::string DataFilePath(std::string_view name);
 
-// The per-user folder of the values that Windows kept in the registry:
-// "${XDG_CONFIG_HOME:-~/.config}/VORANTA QAV".
-std::string UserConfigDir();
-// "${XDG_CONFIG_HOME:-~/.config}/autostart": the desktop's log-on programs.
-std::string AutostartDir();
-
 // ROT13: every ASCII letter is replaced by the letter 13 places further on in
 // its own case; every other byte stays. Applying it twice restores the text.
 std::string Rot13(std::string_view text);

@@ -1,10 +1,9 @@
-// The per-user values that the Windows programs kept in the registry.
-//
-// "Software\QAV\QAVNET" (the list window's bars and placement) becomes one
-// small file per value in UserConfigDir(); the start-at-log-on value under
-// "...\CurrentVersion\Run" becomes the desktop autostart entry
-// "<AutostartDir()>/nwatch.desktop". Unlike the data folder, these folders are
-// the user's own and are created on the first write, as a registry key is.
+// The per-user values that the Windows programs kept in the registry under
+// "Software\QAV\QAVNET": the list window's bars and placement. They are
+// stored through the platform layer's per-user values (one small file per
+// value under the user's config folder, created on the first write, as a
+// registry key is). The start-at-log-on entry is the platform layer's
+// autostart entry (qavplatform/Autostart.h).
 #pragma once
 
 #include <cstdint>
@@ -19,8 +18,8 @@ inline constexpr const char* kStatusBarValue = "StatusBar";
 inline constexpr const char* kPicDisplayValue = "PicDisplay";
 inline constexpr const char* kWindowPosValue = "WindowPos";
 
-// A string value; false when it does not exist. The name must be a plain
-// file name (no "/", not "." or "..").
+// A string value of the list window's key; false when it does not exist or
+// the name is not a plain name.
 bool ReadUserValue(std::string_view name, std::string& value);
 bool WriteUserValue(std::string_view name, std::string_view value);
 bool DeleteUserValue(std::string_view name);
@@ -40,20 +39,5 @@ struct WindowPlacement {
 std::string FormatWindowPlacement(const WindowPlacement& p);
 // True only when all ten numbers parse.
 bool ParseWindowPlacement(std::string_view text, WindowPlacement& p);
-
-// The start-at-log-on entry. The Windows value is named
-// "QAVPOSSurveillanceTool" and holds the quoted path of the monitor program.
-inline constexpr const char* kRunValueName = "QAVPOSSurveillanceTool";
-inline constexpr const char* kMonitorProgram = "nwatch";
-std::string AutostartEntryPath();
-bool AutostartExists();
-// The program the entry starts (its Exec line unquoted), empty when none.
-std::string AutostartProgram();
-// Creates or replaces the entry for the program at `programPath`.
-bool SetAutostart(const std::string& programPath);
-// Removes it; true when it is gone afterwards.
-bool RemoveAutostart();
-// The monitor program beside the running one: ProgramDir() + "/nwatch".
-std::string MonitorProgramPath();
 
 } // namespace qavsettings
