@@ -4,10 +4,10 @@
 
 void CQBPEvent::Set()
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        set_ = true;
-    }
+    // Woken under the lock: a waiter that returns and destroys the event at
+    // once must not find this thread still inside the notification.
+    std::lock_guard<std::mutex> lock(mutex_);
+    set_ = true;
     cv_.notify_all();
 }
 

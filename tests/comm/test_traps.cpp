@@ -184,10 +184,10 @@ TEST_F(Traps, SlowOwnerNeverHoldsUpTheOthers)
 {
     const std::string a = qavtest::LoopbackAddress(25), b = qavtest::LoopbackAddress(26);
     int rc;
+    CQBPEvent ea, eb; // outlive the sessions, which signal them until closed
     CQBPTrans sa(rc, 1), sb(rc, 1);
     ASSERT_EQ(sa.Open(0, a), 0);
     ASSERT_EQ(sb.Open(0, b), 0);
-    CQBPEvent ea, eb;
     ASSERT_EQ(sa.StartTrap(&ea), 0);
     ASSERT_EQ(sb.StartTrap(&eb), 0);
     for (int i = 0; i < 3; ++i) SendTrap(a, "-v1 -c public " + Target() + " 1.3.6.1.4.1.32473 '' 6 " + std::to_string(30 + i) + " ''");

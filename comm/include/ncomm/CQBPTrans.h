@@ -72,7 +72,8 @@ public:
     //    generic, specific, enterprise text, bindings, userData); the texts
     //    and the list live for the duration of the call;
     //  - the traps of this session's printer (StartTrap), signalled by the
-    //    event and fetched one by one with GetTrap.
+    //    event and fetched one by one with GetTrap. The event must live
+    //    until CancelTrap or Close.
     using TrapCallback = void (*)(int, const char*, int, int, char*, CQBPVb&, void*);
     int StartAllTrap(TrapCallback callback, void* userData);
     int StartTrap(CQBPEvent* event);
