@@ -197,7 +197,11 @@ void DeviceSearch::Process(SearchObserver* observer, SearchProgress& progress)
                 ReadMakerObjects(address, record, fresh, communities, &why);
                 merge = why != QueryFailure::kNoObjectTable && why != QueryFailure::kSetCommunity;
             } else if (settings_.otherMakers) {
-                ReadStandardObjects(address, record, fresh, communities, &why);
+                // The check has just said "another maker"; a printer that
+                // answered keeps that, or its status would be read through
+                // the maker's codes until the next check. One that did not
+                // answer stays undetermined and is asked again.
+                if (ReadStandardObjects(address, record, fresh, communities, &why)) record.isBCP = 0;
                 merge = why != QueryFailure::kNoObjectTable && why != QueryFailure::kSetCommunity;
             }
         }

@@ -234,9 +234,13 @@ TEST_F(DeviceSearchTest, OtherMakersAreKeptOnlyWhenAsked)
     EXPECT_EQ(office.dhcpEnable, -1);
     EXPECT_EQ(office.printerStatus, 3);
     EXPECT_NE(office.renewalTime[0], '\0');
+    // The check found another maker: the record says so, and its status
+    // reads as a standard printer's ("Idle"), not through the maker's codes.
+    EXPECT_EQ(office.isBCP, 0);
     const ListData zebra = Stored(FindListDatabyIPAddress(Address(A(4))));
     EXPECT_EQ(zebra.kind, 0);
     EXPECT_STREQ(zebra.name, "6NM1PAS_AB07");
+    EXPECT_EQ(zebra.isBCP, 0);
     // The recording has no hrDeviceDescr: the get-next answers the next
     // column, which must not become the model.
     EXPECT_STREQ(zebra.model, "");
