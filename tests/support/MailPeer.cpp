@@ -230,7 +230,10 @@ ReceivedMail ParseMail(const std::string& data)
     p.complete = true;
     std::string block = data.substr(0, end + 2);
     p.body = data.substr(end + 4);
-    for (size_t at; (at = block.find("\r\n ")) != std::string::npos;) block.replace(at, 3, " ");
+    // Unfold continued header lines (rebuilt rather than replace(): GCC 12
+    // warns falsely about the overlapping copy there).
+    for (size_t at; (at = block.find("\r\n ")) != std::string::npos;)
+        block = block.substr(0, at) + " " + block.substr(at + 3);
     size_t start = 0;
     while (start < block.size()) {
         const size_t lineEnd = block.find("\r\n", start);
