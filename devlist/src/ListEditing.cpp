@@ -7,6 +7,7 @@
 
 #include "DeviceModel.h"
 #include "ListView.h"
+#include "PrinterQueries.h"
 #include "RecordQueries.h"
 #include "nlist/Nlist.h"
 
@@ -73,7 +74,7 @@ int AddPrinter(uint32_t address)
         ReadMakerRecord(r);
     else
         ReadStandardRecord(r);
-    CopyText(r.renewalTime, RenewalTimeText().c_str());
+    CopyText(r.renewalTime, RenewalTimeNow().c_str());
     // The memberships are decided before the record is appended, for the
     // first 10 groups, as a new printer's are.
     std::vector<int> groups;

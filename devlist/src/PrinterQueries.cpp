@@ -129,6 +129,13 @@ bool ReadCommonObjects(uint32_t address, int kind, const std::vector<int>& objec
 
 } // namespace
 
+bool ReadIntegerObject(uint32_t address, int object, const Communities& communities, int& value)
+{
+    std::vector<std::string> oids;
+    CQBPVb answers;
+    return GetNext(address, {object}, communities, oids, answers, nullptr) && Integer(answers, oids, 0, value);
+}
+
 Communities ReadCommunities()
 {
     const qavsettings::MgmtConfig c = qavsettings::ReadMgmtConfig(qavsettings::Reader::kDeviceList);

@@ -1,6 +1,7 @@
 // Reading one printer over SNMP for the device list: the printer check and
 // the two object sets that fill a device record (the maker's and the
-// standard one). Used by the device search and the list window's refresh.
+// standard one). Used by the device search, and through RecordQueries by
+// the list window's refresh.
 // Each call opens an SNMP version-1 session to the printer, uses it and
 // closes it.
 #pragma once
@@ -40,6 +41,9 @@ bool ReadMakerObjects(uint32_t address, ListData& record, const ListData& previo
                       QueryFailure* failure = nullptr);
 bool ReadStandardObjects(uint32_t address, ListData& record, const ListData& previous,
                          const Communities& communities, QueryFailure* failure = nullptr);
+
+// One object read by get-next and answered with an integer below it.
+bool ReadIntegerObject(uint32_t address, int object, const Communities& communities, int& value);
 
 // "%d-%B-%Y %H:%M:%S" of the current local time.
 std::string RenewalTimeNow();

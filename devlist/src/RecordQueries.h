@@ -1,10 +1,10 @@
-// The reads of the list window's refresh: the reachability check and the
-// re-read of a record with the maker's or the standard object set. Each read
-// opens an SNMP session, uses it once and closes it.
+// The reads of the list window's refresh (and of a printer added by hand):
+// the reachability check and the re-read of a record with the maker's or
+// the standard object set. Each read opens an SNMP session, uses it once
+// and closes it.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "nlist/ListData.h"
 
@@ -25,8 +25,5 @@ int ReadStandardRecord(ListData& record);
 // Marks a record that failed the reachability check: kind -1, status 6,
 // error 512, its texts emptied and DHCP unknown.
 void MarkUnreachable(ListData& record);
-
-// "%d-%B-%Y %H:%M:%S" of the current local time.
-std::string RenewalTimeText();
 
 } // namespace nlist
