@@ -55,7 +55,7 @@ std::string Expand(const std::string& pattern, int n, uint32_t address)
 
 bool FileExists(const std::string& p) { return ::access(p.c_str(), R_OK) == 0; }
 
-bool ApplyKey(PrinterSpec& p, const std::string& key, const std::string& value, const std::string& baseDir,
+bool ApplyKey(PrinterEntry& p, const std::string& key, const std::string& value, const std::string& baseDir,
               const std::string& recordingDir, std::string& error)
 {
     auto number = [&](int& into) {
@@ -174,7 +174,7 @@ bool ParseFleet(const std::string& text, const std::string& baseDir, const std::
         sections.back().keys.emplace_back(Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
     }
 
-    PrinterSpec defaults;
+    PrinterEntry defaults;
     for (const auto& [key, value] : sections[0].keys) {
         if (key == "trap-to") {
             const size_t colon = value.find(':');
@@ -231,7 +231,7 @@ bool ParseFleet(const std::string& text, const std::string& baseDir, const std::
                 error = where + AddressText(address) + " is served twice";
                 return false;
             }
-            PrinterSpec p = defaults;
+            PrinterEntry p = defaults;
             p.address = address;
             const int n = static_cast<int>(fleet.printers.size()) + 1;
             const int inRun = ++made;

@@ -30,7 +30,7 @@
 namespace qavsim {
 
 struct Fleet {
-    std::vector<PrinterSpec> printers;
+    std::vector<PrinterEntry> printers;
     uint32_t trapAddress = 0x7F000001; // 127.0.0.1
     int trapPort = 0;                  // 0: QAV_TRAP_PORT or 162
 };

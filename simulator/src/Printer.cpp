@@ -213,7 +213,7 @@ Oid Printer::ObjectOid(int number, int instance) const
     if (instance >= 0) {
         oid.push_back(static_cast<uint32_t>(instance));
     } else {
-        const Oid suffix = StandardInstance(oid, spec_.address);
+        const Oid suffix = StandardInstance(oid, entry_.address);
         oid.insert(oid.end(), suffix.begin(), suffix.end());
     }
     return oid;
@@ -225,15 +225,15 @@ void Printer::SetObject(int number, const Value& value, bool writable, int insta
     if (!oid.empty()) mib_.Set(oid, value, writable);
 }
 
-bool Printer::Build(const PrinterSpec& spec, const qavres::ObjectTable& table, std::string& error)
+bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table, std::string& error)
 {
-    spec_ = spec;
+    entry_ = entry;
     table_ = &table;
     startMs_ = NowMs();
-    policy_.readCommunity = spec.readCommunity;
-    policy_.writeCommunity = spec.writeCommunity;
-    policy_.lenientGet = spec.maker && spec.recording.empty();
-    if (!spec.recording.empty()) return LoadRecording(spec.recording, mib_, error);
+    policy_.readCommunity = entry.readCommunity;
+    policy_.writeCommunity = entry.writeCommunity;
+    policy_.lenientGet = entry.maker && entry.recording.empty();
+    if (!entry.recording.empty()) return LoadRecording(entry.recording, mib_, error);
 
     // Every object of the table, at its instance, with a neutral value of
     // its type; the description then fills what it knows.
@@ -245,11 +245,11 @@ bool Printer::Build(const PrinterSpec& spec, const qavres::ObjectTable& table, s
         Oid notAType;
         if (typeName.empty() || ParseOid(typeName, notAType)) continue;
         const bool makers = IsPrefix(kEnterprise, base);
-        if (makers && !spec.maker) continue;
+        if (makers && !entry.maker) continue;
         const int type = qavres::TypeCodeFromName(typeName);
         Value v = ValueOfType(type, type == 6 ? "0.0" : type == 64 ? "0.0.0.0" : type == 4 ? "" : "0");
         // Counters of the network groups get plausible, distinct figures.
-        if (type >= 65 && type <= 67 && !makers) v.number = (number * 37 + (spec.address & 0xFF) * 11) % 100000;
+        if (type >= 65 && type <= 67 && !makers) v.number = (number * 37 + (entry.address & 0xFF) * 11) % 100000;
         const bool writable = makers || number == obj::kContact || number == obj::kName || number == obj::kLocation;
         SetObject(number, v, writable, makers ? 0 : -1);
     }
@@ -260,34 +260,34 @@ bool Printer::Build(const PrinterSpec& spec, const qavres::ObjectTable& table, s
     auto integer = [&](int number, long long value, bool writable = true) {
         SetObject(number, Value::Integer(value), writable, number >= 20001 ? 0 : -1);
     };
-    const std::string model = spec.model;
-    text(obj::kSysDescr, spec.maker ? "VORANTA QAV " + model + " label printer, firmware " + spec.firmware
+    const std::string model = entry.model;
+    text(obj::kSysDescr, entry.maker ? "VORANTA QAV " + model + " label printer, firmware " + entry.firmware
                                     : "Network printer " + model,
          false);
-    Oid sysObject = spec.maker ? Oid{1, 3, 6, 1, 4, 1, 32473, 2, 1} : Oid{1, 3, 6, 1, 4, 1, 2699, 1, 1};
+    Oid sysObject = entry.maker ? Oid{1, 3, 6, 1, 4, 1, 32473, 2, 1} : Oid{1, 3, 6, 1, 4, 1, 2699, 1, 1};
     SetObject(obj::kSysObjectId, Value::ObjectId(sysObject), false, -1);
-    text(obj::kContact, spec.contact);
-    text(obj::kName, spec.name);
-    text(obj::kLocation, spec.location);
+    text(obj::kContact, entry.contact);
+    text(obj::kName, entry.name);
+    text(obj::kLocation, entry.location);
     text(obj::kDeviceDescr, model, false);
     SetObject(obj::kDeviceType, Value::ObjectId({1, 3, 6, 1, 2, 1, 25, 3, 1, 5}), false, -1);
     SetObject(obj::kDeviceErrors, Value::Unsigned(kCounter32, 0), false, -1);
-    text(obj::kSerialStd, spec.serial, false);
-    SetObject(obj::kMarkerLifeCount, Value::Unsigned(kCounter32, spec.labelCount & 0xFFFFFFFFu), false, -1);
+    text(obj::kSerialStd, entry.serial, false);
+    SetObject(obj::kMarkerLifeCount, Value::Unsigned(kCounter32, entry.labelCount & 0xFFFFFFFFu), false, -1);
     integer(obj::kMarkerUnit, 7, false); // impressions
-    if (spec.maker) {
+    if (entry.maker) {
         text(obj::kModelName, model, false);
-        text(obj::kSerial, spec.serial);
-        text(obj::kManager, spec.manager);
-        text(obj::kComment, spec.comment);
-        text(obj::kFirmware, spec.firmware, false);
-        integer(obj::kHeadStatus, spec.headStatus, false);
-        integer(obj::kDhcpEnable, spec.dhcpEnable);
-        text(obj::kDhcpHostName, spec.dhcpHostName);
-        integer(obj::kRfidOk, spec.rfidOk, false);
-        integer(obj::kRfidError, spec.rfidError, false);
+        text(obj::kSerial, entry.serial);
+        text(obj::kManager, entry.manager);
+        text(obj::kComment, entry.comment);
+        text(obj::kFirmware, entry.firmware, false);
+        integer(obj::kHeadStatus, entry.headStatus, false);
+        integer(obj::kDhcpEnable, entry.dhcpEnable);
+        text(obj::kDhcpHostName, entry.dhcpHostName);
+        integer(obj::kRfidOk, entry.rfidOk, false);
+        integer(obj::kRfidError, entry.rfidError, false);
     }
-    for (const auto& [number, value] : spec.objects) {
+    for (const auto& [number, value] : entry.objects) {
         const int type = table.TypeCode(number);
         SetObject(number, ValueOfType(type, value), number >= 20001 || number == obj::kName, number >= 20001 ? 0 : -1);
     }
@@ -297,21 +297,21 @@ bool Printer::Build(const PrinterSpec& spec, const qavres::ObjectTable& table, s
 
 void Printer::ApplyStatusObjects()
 {
-    if (!spec_.recording.empty()) return;
-    const int code = spec_.statusCode;
+    if (!entry_.recording.empty()) return;
+    const int code = entry_.statusCode;
     SetObject(obj::kPrinterStatus, Value::Integer(HostPrinterStatus(code)), false, -1);
     SetObject(obj::kErrorState, Value::Text(std::string(1, static_cast<char>(ErrorBits(code)))), false, -1);
-    std::string panel = spec_.panelText;
+    std::string panel = entry_.panelText;
     for (const NamedStatus& s : kStatusNames) {
         if (s.code == code && code != 0) panel = s.panel;
     }
     SetObject(obj::kPanelText, Value::Text(panel), false, -1);
-    if (spec_.maker) SetObject(obj::kStatusCode, Value::Integer(code), false, 0);
+    if (entry_.maker) SetObject(obj::kStatusCode, Value::Integer(code), false, 0);
 }
 
 void Printer::SetStatus(int code)
 {
-    spec_.statusCode = code;
+    entry_.statusCode = code;
     ApplyStatusObjects();
 }
 
@@ -326,24 +326,24 @@ bool Printer::SetField(const std::string& field, const std::string& value, std::
         SetObject(number, Value::Integer(into), number != obj::kHeadStatus, 0);
     };
     if (field == "name") {
-        text(obj::kName, spec_.name);
+        text(obj::kName, entry_.name);
     } else if (field == "location") {
-        text(obj::kLocation, spec_.location);
+        text(obj::kLocation, entry_.location);
     } else if (field == "manager") {
-        text(obj::kManager, spec_.manager);
+        text(obj::kManager, entry_.manager);
     } else if (field == "comment") {
-        text(obj::kComment, spec_.comment);
+        text(obj::kComment, entry_.comment);
     } else if (field == "serial") {
-        text(obj::kSerial, spec_.serial);
+        text(obj::kSerial, entry_.serial);
         SetObject(obj::kSerialStd, Value::Text(value), false, -1);
     } else if (field == "head") {
-        integer(obj::kHeadStatus, spec_.headStatus);
+        integer(obj::kHeadStatus, entry_.headStatus);
     } else if (field == "dhcp") {
-        integer(obj::kDhcpEnable, spec_.dhcpEnable);
+        integer(obj::kDhcpEnable, entry_.dhcpEnable);
     } else if (field == "dhcp-host") {
-        text(obj::kDhcpHostName, spec_.dhcpHostName);
+        text(obj::kDhcpHostName, entry_.dhcpHostName);
     } else if (field == "panel") {
-        spec_.panelText = value;
+        entry_.panelText = value;
         ApplyStatusObjects();
     } else if (field == "status") {
         const int code = StatusCodeByName(value);
@@ -354,7 +354,7 @@ bool Printer::SetField(const std::string& field, const std::string& value, std::
         SetStatus(code);
     } else if (field == "rfid-ok" || field == "rfid-error") {
         const long v = std::atol(value.c_str());
-        (field == "rfid-ok" ? spec_.rfidOk : spec_.rfidError) = v;
+        (field == "rfid-ok" ? entry_.rfidOk : entry_.rfidError) = v;
         SetObject(field == "rfid-ok" ? obj::kRfidOk : obj::kRfidError, Value::Integer(v), false, 0);
     } else if (field.rfind("object.", 0) == 0) {
         const std::string rest = field.substr(7);
@@ -395,7 +395,7 @@ Message Printer::MakeTrap(int generic, int specific, const TrapDetails& d, int v
         m.version = 0;
         m.pduType = kTrapV1;
         m.enterprise = generic >= 6 ? kEnterprise : Oid{1, 3, 6, 1, 4, 1, 32473, 2, 1};
-        m.agentAddress = spec_.address;
+        m.agentAddress = entry_.address;
         // Version 1 has generic numbers 0..6 only: the receiver's "7/99"
         // is the enterprise-specific trap 99.
         m.genericTrap = generic >= 6 ? 6 : generic;

@@ -27,7 +27,7 @@ constexpr int kModelName = 20101, kSerial = 20781, kManager = 20801, kComment = 
               kFirmware = 23781, kRfidOk = 24141, kRfidError = 24161;
 } // namespace obj
 
-struct PrinterSpec {
+struct PrinterEntry {
     uint32_t address = 0; // host order, 127.x.y.z
     bool maker = true;    // the maker's printer, or a standard printer
     std::string recording; // standard printer served from an snmprec recording
@@ -64,9 +64,9 @@ class Printer {
 public:
     // Builds the object store. False with a reason when a recording cannot
     // be read.
-    bool Build(const PrinterSpec& spec, const qavres::ObjectTable& table, std::string& error);
+    bool Build(const PrinterEntry& entry, const qavres::ObjectTable& table, std::string& error);
 
-    const PrinterSpec& Spec() const { return spec_; }
+    const PrinterEntry& Entry() const { return entry_; }
     Mib& Objects() { return mib_; }
     const AgentPolicy& Policy() const { return policy_; }
     bool Answering() const { return answering_; }
@@ -93,7 +93,7 @@ private:
     Oid ObjectOid(int number, int instance) const;
     void ApplyStatusObjects();
 
-    PrinterSpec spec_;
+    PrinterEntry entry_;
     const qavres::ObjectTable* table_ = nullptr;
     Mib mib_;
     AgentPolicy policy_;

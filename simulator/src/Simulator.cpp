@@ -116,21 +116,21 @@ bool Simulator::Start(const Fleet& fleet, int port, std::string& error)
     }
     RaiseFileLimit(fleet.printers.size());
     epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
-    for (const PrinterSpec& spec : fleet.printers) {
-        if (!IsLoopback(spec.address)) {
-            error = AddressText(spec.address) + " is not a loopback address";
+    for (const PrinterEntry& entry : fleet.printers) {
+        if (!IsLoopback(entry.address)) {
+            error = AddressText(entry.address) + " is not a loopback address";
             return false;
         }
         auto s = std::make_unique<Served>();
-        if (!s->printer.Build(spec, table_, error)) return false;
+        if (!s->printer.Build(entry, table_, error)) return false;
         s->socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (s->socket < 0) {
             error = std::string("socket: ") + std::strerror(errno);
             return false;
         }
-        sockaddr_in sa = SocketAddress(spec.address, port);
+        sockaddr_in sa = SocketAddress(entry.address, port);
         if (::bind(s->socket, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-            error = AddressText(spec.address) + ":" + std::to_string(port) + ": " + std::strerror(errno);
+            error = AddressText(entry.address) + ":" + std::to_string(port) + ": " + std::strerror(errno);
             ::close(s->socket);
             return false;
         }
@@ -147,7 +147,7 @@ std::string Simulator::Describe() const
 {
     std::ostringstream out;
     for (const auto& s : printers_) {
-        const PrinterSpec& p = s->printer.Spec();
+        const PrinterEntry& p = s->printer.Entry();
         out << AddressText(p.address) << "  "
             << (p.recording.empty() ? (p.maker ? "maker   " : "standard") : "recorded") << "  ";
         if (!p.recording.empty()) {
@@ -166,14 +166,14 @@ Simulator::Served* Simulator::Find(const std::string& address)
     uint32_t a = 0;
     if (!ParseAddress(address, a)) return nullptr;
     for (auto& s : printers_) {
-        if (s->printer.Spec().address == a) return s.get();
+        if (s->printer.Entry().address == a) return s.get();
     }
     return nullptr;
 }
 
 bool Simulator::SendTrap(Served& s, int generic, int specific, const Printer::TrapDetails& details, std::string& error)
 {
-    const Message m = s.printer.MakeTrap(generic, specific, details, s.printer.Spec().trapVersion);
+    const Message m = s.printer.MakeTrap(generic, specific, details, s.printer.Entry().trapVersion);
     const std::string bytes = Encode(m);
     sockaddr_in to = SocketAddress(trapAddress_, trapPort_);
     if (::sendto(s.socket, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0) {

@@ -28,7 +28,7 @@ void Usage(FILE* out)
                  "and v2c (port 161 or $QAV_SNMP_PORT). Without --fleet or --count it serves\n"
                  "the demonstration fleet. Commands (on standard input or the control socket):\n"
                  "  event ADDRESS STATUS [text1=..] [error=N]   set a status and send its trap\n"
-                 "  status ADDRESS STATUS | set ADDRESS FIELD VALUE | trap ADDRESS GEN SPEC\n"
+                 "  status ADDRESS STATUS | set ADDRESS FIELD VALUE | trap ADDRESS GENERIC SPECIFIC\n"
                  "  down ADDRESS | up ADDRESS | list | stats | quit   (ADDRESS may be all)\n"
                  "STATUS is a code or a name: online, pause, paper-jam, paper-end, ribbon-end,\n"
                  "head-open, cover-open, cutter-error, pause, ... Traps go to 127.0.0.1 port 162\n"

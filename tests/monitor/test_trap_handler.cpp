@@ -30,9 +30,9 @@ struct Recorder : TrapChannels {
         calls.push_back("mail");
         last = r;
     }
-    void WriteTrapLog(const NotificationRecord& r, int spec) override
+    void WriteTrapLog(const NotificationRecord& r, int specific) override
     {
-        calls.push_back("log " + std::to_string(spec));
+        calls.push_back("log " + std::to_string(specific));
         last = r;
     }
 };
