@@ -15,6 +15,7 @@
 #include <set>
 #include <sstream>
 
+#include "bsmtp/SenderText.h"
 #include "qavsettings/DataFolder.h"
 #include "qavsettings/Profile.h"
 
@@ -224,19 +225,9 @@ std::string RecipientsForSending(std::string_view list)
     return out;
 }
 
-std::string SenderSpecification(int form, std::string_view address, std::string_view user, std::string_view password)
+std::string SenderText(int form, std::string_view address, std::string_view user, std::string_view password)
 {
-    std::string sender(address);
-    if (sender.find('@') == std::string::npos) sender += "<>";
-    if (form >= 2) {
-        sender += '\t';
-        sender += user;
-        sender += ':';
-        sender += password;
-    }
-    if (form == 3) sender += "\tPLAIN";
-    if (form == 4) sender += "\tCRAM-MD5";
-    return sender;
+    return bsmtp::SenderAndAuthText(address, user, password, static_cast<bsmtp::SenderAuth>(form - 1));
 }
 
 int CheckMailSettings(const qavsettings::SurveyConfig& c)
@@ -268,7 +259,7 @@ TestMailResult RunTestMail(const qavsettings::SurveyConfig& c, const SendFunctio
     std::vector<bool> done(lists.size(), false);
     const int firstForm = c.sourceUser.empty() ? 1 : 4;
     for (int form = firstForm; form >= 1; --form) {
-        const std::string sender = SenderSpecification(form, c.sourceAdd, c.sourceUser, c.sourcePasswd);
+        const std::string sender = SenderText(form, c.sourceAdd, c.sourceUser, c.sourcePasswd);
         bool unreachable = false;
         for (size_t i = 0; i < lists.size(); ++i) {
             if (done[i]) continue;

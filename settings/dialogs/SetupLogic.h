@@ -94,10 +94,10 @@ bool ValidRecipientList(std::string_view list);
 // The list as the mail library takes it: every ";" replaced by a TAB.
 std::string RecipientsForSending(std::string_view list);
 
-// The sender specification of authentication form 1..4 (SourceAuth): the
-// address, for 2..4 a TAB, "user:password", for 3 a TAB and "PLAIN", for 4
-// a TAB and "CRAM-MD5". An address without "@" gets "<>" appended.
-std::string SenderSpecification(int form, std::string_view address, std::string_view user,
+// The mail library's sender text of authentication form 1..4 (SourceAuth):
+// the address, for 2..4 a TAB, "user:password", for 3 a TAB and "PLAIN",
+// for 4 a TAB and "CRAM-MD5". An address without "@" gets "<>" appended.
+std::string SenderText(int form, std::string_view address, std::string_view user,
                                 std::string_view password);
 
 // What the mail settings need before mail notification can be switched on:
@@ -113,7 +113,7 @@ struct TestMailResult {
 };
 
 // One call of the mail library: server, TAB-separated recipients, sender
-// specification; non-zero when sent, with the library's error text.
+// text; non-zero when sent, with the library's error text.
 using SendFunction =
     std::function<int(const std::string& server, const std::string& recipients, const std::string& sender,
                       std::string& error)>;

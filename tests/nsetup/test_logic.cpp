@@ -133,10 +133,10 @@ TEST(MailRules, RecipientListsSenderAndAccountUser)
     EXPECT_FALSE(ValidRecipientList(""));
     EXPECT_EQ(RecipientsForSending("a@b.test;c@d.test"), "a@b.test\tc@d.test");
 
-    EXPECT_EQ(SenderSpecification(1, "me@x.test", "u", "p"), "me@x.test");
-    EXPECT_EQ(SenderSpecification(2, "me@x.test", "u", "p"), "me@x.test\tu:p");
-    EXPECT_EQ(SenderSpecification(3, "me@x.test", "u", "p"), "me@x.test\tu:p\tPLAIN");
-    EXPECT_EQ(SenderSpecification(4, "Monitor", "u", "p"), "Monitor<>\tu:p\tCRAM-MD5");
+    EXPECT_EQ(SenderText(1, "me@x.test", "u", "p"), "me@x.test");
+    EXPECT_EQ(SenderText(2, "me@x.test", "u", "p"), "me@x.test\tu:p");
+    EXPECT_EQ(SenderText(3, "me@x.test", "u", "p"), "me@x.test\tu:p\tPLAIN");
+    EXPECT_EQ(SenderText(4, "Monitor", "u", "p"), "Monitor<>\tu:p\tCRAM-MD5");
 
     int removed = -1;
     EXPECT_EQ(FilterAccountUser("ab@c", &removed), "abc");

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "bsmtp/Bsmtp.h"
+#include "bsmtp/SenderText.h"
 #include "nlist/Nlist.h"
 #include "qavres/Resources.h"
 #include "qavsmtp/CSMTPConnection.h"
@@ -146,15 +147,7 @@ bool GroupDue(const qavsettings::RecipientConfig& group, const MailKindRow& row)
 
 std::string LibrarySenderText(const MailSettings& s, int method)
 {
-    std::string sender = s.sourceAdd;
-    if (sender.find('@') == std::string::npos) sender += "<>";
-    const std::string login = s.sourceUser + ":" + s.sourcePasswd;
-    switch (method) {
-    case 3: return sender + "\t" + login + "\tCRAM-MD5";
-    case 2: return sender + "\t" + login + "\tPLAIN";
-    case 1: return sender + "\t" + login;
-    default: return sender;
-    }
+    return bsmtp::SenderAndAuthText(s.sourceAdd, s.sourceUser, s.sourcePasswd, static_cast<bsmtp::SenderAuth>(method));
 }
 
 std::string MailReport::Summary() const
