@@ -7,7 +7,6 @@
 
 #include "DeviceModel.h"
 #include "ListView.h"
-#include "PrinterQueries.h"
 #include "RecordQueries.h"
 #include "nlist/Nlist.h"
 
@@ -70,10 +69,11 @@ int AddPrinter(uint32_t address)
     ListData r;
     r.ipAddress = address;
     r.isBCP = DetermineIsBCP(address, true);
+    const Communities communities = ReadCommunities();
     if (r.isBCP == 1)
-        ReadMakerRecord(r);
+        ReadMakerRecord(r, communities);
     else
-        ReadStandardRecord(r);
+        ReadStandardRecord(r, communities);
     CopyText(r.renewalTime, RenewalTimeNow().c_str());
     // The memberships are decided before the record is appended, for the
     // first 10 groups, as a new printer's are.

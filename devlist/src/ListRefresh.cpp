@@ -23,7 +23,9 @@ void ListRefresh::Stop()
     running_ = false;
 }
 
-bool ListRefresh::RefreshRecord(int index)
+bool ListRefresh::RefreshRecord(int index) { return RefreshRecord(index, ReadCommunities()); }
+
+bool ListRefresh::RefreshRecord(int index, const Communities& communities)
 {
     ListData r;
     {
@@ -33,14 +35,14 @@ bool ListRefresh::RefreshRecord(int index)
         r = m.devices[index];
     }
     const uint32_t address = r.ipAddress;
-    if (!CheckReachable(address)) {
+    if (!CheckReachable(address, communities)) {
         MarkUnreachable(r);
     } else {
         if (r.isBCP == -1) r.isBCP = DetermineIsBCP(address, true);
         if (r.isBCP == 1)
-            ReadMakerRecord(r);
+            ReadMakerRecord(r, communities);
         else
-            ReadStandardRecord(r);
+            ReadStandardRecord(r, communities);
     }
     DeviceModel& m = DeviceModel::Instance();
     auto lock = m.LockDevices();
@@ -65,8 +67,10 @@ void ListRefresh::Run(int cycleSeconds, bool immediate, Post post, std::function
             while (!stop_ && Clock::now() - start < cycle) std::this_thread::sleep_for(std::chrono::milliseconds(100));
             if (stop_) break;
             post(kCommandRefreshing);
+            // Read once a pass: a changed community counts from the next one.
+            const Communities communities = ReadCommunities();
             for (int i = 0; !stop_ && i < GetListDataSize(); ++i) {
-                if (!RefreshRecord(i)) break;
+                if (!RefreshRecord(i, communities)) break;
                 if (wanted()) post(kCommandRedraw);
                 post(kCommandRefreshing);
             }

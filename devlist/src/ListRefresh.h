@@ -9,6 +9,8 @@
 #include <functional>
 #include <thread>
 
+#include "PrinterQueries.h"
+
 namespace nlist {
 
 // Commands posted to the window.
@@ -34,8 +36,10 @@ public:
     // Refreshes one record of the device list: the reachability check, then
     // the maker check and the maker's or the standard read. The record is
     // stored only while the list still holds the same printer at the index.
-    // False when the index is out of range.
+    // False when the index is out of range. The first form reads the
+    // communities from the settings itself.
     static bool RefreshRecord(int index);
+    static bool RefreshRecord(int index, const Communities& communities);
 
 private:
     void Run(int cycleSeconds, bool immediate, Post post, std::function<bool()> redrawWanted);

@@ -4,14 +4,12 @@
 // their values and only a change renews the record's time.
 #include "RecordQueries.h"
 
-#include "PrinterQueries.h"
-
 namespace nlist {
 
-bool CheckReachable(uint32_t address)
+bool CheckReachable(uint32_t address, const Communities& communities)
 {
     int status = 0;
-    return ReadIntegerObject(address, 121, ReadCommunities(), status);
+    return ReadIntegerObject(address, 121, communities, status);
 }
 
 void MarkUnreachable(ListData& r)
@@ -24,16 +22,16 @@ void MarkUnreachable(ListData& r)
     r.dhcpEnable = -1;
 }
 
-int ReadMakerRecord(ListData& record)
+int ReadMakerRecord(ListData& record, const Communities& communities)
 {
     const ListData stored = record;
-    return ReadMakerObjects(record.ipAddress, record, stored, ReadCommunities()) ? 1 : 0;
+    return ReadMakerObjects(record.ipAddress, record, stored, communities) ? 1 : 0;
 }
 
-int ReadStandardRecord(ListData& record)
+int ReadStandardRecord(ListData& record, const Communities& communities)
 {
     const ListData stored = record;
-    return ReadStandardObjects(record.ipAddress, record, stored, ReadCommunities()) ? 1 : 0;
+    return ReadStandardObjects(record.ipAddress, record, stored, communities) ? 1 : 0;
 }
 
 } // namespace nlist
