@@ -160,6 +160,7 @@ void Monitor::StartMonitoring(RunMode mode)
         connect(tray_, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason r) { OnTrayActivated(static_cast<int>(r)); });
         RebuildTrayMenu();
+        tray_->setContextMenu(trayMenu_.get());
         tray_->show();
     } else {
         RebuildTrayMenu();
@@ -292,7 +293,6 @@ void Monitor::RebuildTrayMenu()
         trayMenu_ = std::make_unique<QMenu>();
         connect(trayMenu_.get(), &QMenu::aboutToShow, this, [this] { FillTrayMenu(); });
     }
-    if (tray_ && tray_->contextMenu() != trayMenu_.get()) tray_->setContextMenu(trayMenu_.get());
     if (!trayMenu_->isVisible()) FillTrayMenu();
 }
 
