@@ -19,6 +19,33 @@
 
 #include "NcommExport.h"
 
+// The type codes: BER tags of the value syntaxes. Plain ints cross the
+// interface; these names are for the reader.
+namespace ber {
+enum Type : int {
+    kInteger = 2,      // INTEGER
+    kOctetString = 4,  // OCTET STRING
+    kNull = 5,         // NULL (requests: no value)
+    kOid = 6,          // OBJECT IDENTIFIER
+    kSequence = 0x30,  // SEQUENCE: every SNMP message starts with it
+    kIpAddress = 64,   // IpAddress [APPLICATION 0]
+    kCounter32 = 65,   // Counter32 [APPLICATION 1]
+    kGauge32 = 66,     // Gauge32 [APPLICATION 2]
+    kTimeTicks = 67,   // TimeTicks [APPLICATION 3]
+    kCounter64 = 70,   // Counter64 [APPLICATION 6]
+};
+// PDU tags of the request kinds.
+enum Pdu : int {
+    kGetRequest = 0xA0,
+    kGetNextRequest = 0xA1,
+    kResponse = 0xA2,
+    kSetRequest = 0xA3,
+    kTrapV1 = 0xA4,
+    kInformRequest = 0xA6,
+    kTrapV2 = 0xA7,
+};
+} // namespace ber
+
 class NCOMM_API CQBPVb {
 public:
     static constexpr int kMaxBindings = 20;
