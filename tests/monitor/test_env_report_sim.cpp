@@ -2,7 +2,8 @@
 // simulator (on loopback addresses of this test's own), plus one maker
 // printer that is switched off: the report compared line by line with a
 // checked expected file, written in-process with the head checks and a
-// fixed system section, and by `qavctl envlog` without either.
+// fixed system section, and by `qavctl envlog` without either. Then the
+// standard objects of the sections from net-snmp's snmpd.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,6 +16,7 @@
 #include "nwatch/EnvReport.h"
 #include "nwatch/Polling.h"
 #include "nwatch/StatusReaders.h"
+#include "qavplatform/Address.h"
 #include "qavres/Resources.h"
 #include "qavsettings/SettingsFiles.h"
 
@@ -214,6 +216,54 @@ TEST_F(EnvLogFleet, QavctlWritesTheSameReportOnDemand)
     EXPECT_EQ(lines[1].rfind("Environmantal log\t\t", 0), 0u);
     lines[1] = "Environmantal log\t\t2025-06-11 10:30:20"; // the time of the run
     ExpectSameLines(lines, WithoutSystemAndHeadCheck(SplitLines(qavtest::ReadFile(kExpected))));
+}
+
+} // namespace
+
+namespace {
+
+// The standard objects of the sections from a strict agent (net-snmp's
+// snmpd answers a GET only with the instance): the printer name, the
+// interface, the address and every counter of the network groups.
+TEST(EnvLogRealAgent, StandardObjectsComeFromSnmpd)
+{
+    if (!qavtest::HaveProgram("snmpd")) GTEST_SKIP() << "snmpd is not installed";
+    const int port = qavtest::PrepareAgentPort();
+    const std::string address = qavtest::LoopbackAddress(70);
+    qavtest::SnmpdAgent agent;
+    ASSERT_TRUE(agent.Start(address, port, "sysName envlog-host\nsysLocation Rack 4\n")) << agent.Log();
+    qavres::ObjectTable objects;
+    qavres::StringTable language;
+    ASSERT_TRUE(objects.Load());
+    ASSERT_TRUE(language.Load(qavres::kLanguage));
+    SnmpEnvReader reader(objects, "", "");
+    EnvPrinter printer;
+    ASSERT_TRUE(qavplatform::ParseAddress(address, printer.address));
+    printer.included = true;
+    EnvReportOptions options;
+    options.printerInfo = options.networkInformation = true;
+    EnvReportRun run;
+    const std::vector<EnvLine> lines = PrinterSections(printer, options, language, reader, run);
+
+    auto value = [&](int label) {
+        const std::string start = "  " + language.Get(label) + "\t";
+        for (const EnvLine& l : lines) {
+            if (l.text.rfind(start, 0) == 0) return l.text.substr(l.text.rfind('\t') + 1);
+        }
+        return std::string("<no line>");
+    };
+    EXPECT_EQ(value(1121), "envlog-host");
+    EXPECT_EQ(value(1124), "Rack 4");
+    EXPECT_EQ(value(1122), "<no line>"); // not the maker's: no error code
+    EXPECT_EQ(value(5601), "24");         // the first interface: the loopback
+    EXPECT_EQ(value(5602), address);
+    for (int label : {5615, 5616, 5618, 5619, 5620, 5621, 5622, 5624, 5625, 5627, 5628, 5630, 5631, 5632, 5633, 5634,
+                      5635, 5636, 5637}) {
+        const std::string v = value(label);
+        EXPECT_FALSE(v.empty()) << label;
+        EXPECT_EQ(v.find_first_not_of("0123456789"), std::string::npos) << label << ": " << v;
+    }
+    EXPECT_GT(std::stoul(value(5630)), 0u); // SNMP messages received: ours at least
 }
 
 } // namespace

@@ -87,8 +87,10 @@ constexpr int kVersionTitle = 1163;
 constexpr int kVersionName = 25181;
 constexpr int kVersionColumns[] = {25201, 25221, 25241};
 constexpr const char* kVersionLabels[] = {"%s Version", "%s Date", "%s Checksum"};
-// Rows beyond this are not asked for: a printer's program table is short.
+// Rows beyond these are not asked for: a printer's program table and its
+// address table are short.
 constexpr int kMaxVersionRows = 64;
+constexpr int kMaxAddressRows = 64;
 
 // Diagnosis part 4: maintenance counters in tenths.
 constexpr Pair kMaintenance[] = {
@@ -179,7 +181,7 @@ private:
     std::vector<EnvLine> lines_;
 };
 
-std::vector<qavobj::ObjectRequest> Requests(const EnvPrinterReader& reader, std::initializer_list<int> objects)
+std::vector<qavobj::ObjectRequest> ObjectList(const EnvPrinterReader& reader, std::initializer_list<int> objects)
 {
     std::vector<qavobj::ObjectRequest> out;
     for (int object : objects) out.emplace_back(reader.TypeOf(object), object);
@@ -235,7 +237,7 @@ void HeadCheckSection(Lines& out, const EnvPrinter& p, EnvPrinterReader& reader,
                 std::this_thread::sleep_for(std::chrono::milliseconds(kHeadStatePauseMs));
             }
         }
-        auto r = Requests(reader, {kHeadStateObject});
+        auto r = ObjectList(reader, {kHeadStateObject});
         if (!reader.ReadObjects(p.address, r).ok() || !r[0].answered) {
             out.Indented(out.Text(kHeadUnread));
             return;
@@ -341,7 +343,7 @@ void PrinterInfoSection(Lines& out, const EnvPrinter& p, const qavres::StringTab
 // The mask the printer's address table holds for its own address.
 std::string OwnMask(const EnvPrinter& p, EnvPrinterReader& reader)
 {
-    std::vector<qavobj::ObjectRequest> columns = Requests(reader, {kAddressColumn, kMaskColumn});
+    std::vector<qavobj::ObjectRequest> columns = ObjectList(reader, {kAddressColumn, kMaskColumn});
     std::vector<std::vector<std::string>> rows;
     reader.ReadTable(p.address, columns, rows);
     const std::string own = AddressText(p.address);
@@ -354,7 +356,7 @@ std::string OwnMask(const EnvPrinter& p, EnvPrinterReader& reader)
 void NetworkSection(Lines& out, const EnvPrinter& p, EnvPrinterReader& reader)
 {
     out.Title(kNetworkTitle);
-    auto a = Requests(reader, {kBoardObject, kTypeObject, kMacObject});
+    auto a = ObjectList(reader, {kBoardObject, kTypeObject, kMacObject});
     reader.ReadObjects(p.address, a);
     out.Label(kBoardLabel, ValueOf(a, kBoardObject));
     out.Label(kTypeLabel, ValueOf(a, kTypeObject));
@@ -569,7 +571,7 @@ qavobj::Outcome SnmpEnvReader::ReadTable(uint32_t address, const std::vector<qav
     qavobj::Outcome out;
     if (Silent(address, out)) return out;
     return Note(address, qavobj::ReadObjectTable(TargetOf(address), {&objects_}, columns, rows, nullptr,
-                                                 kMaxVersionRows));
+                                                 kMaxAddressRows));
 }
 
 qavobj::Outcome SnmpEnvReader::WriteInteger(uint32_t address, int object, int value, int* readBack)
