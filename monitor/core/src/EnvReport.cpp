@@ -45,7 +45,7 @@ constexpr Pair kCounters[] = {
 };
 constexpr int kCountersForRA1 = 4;
 
-// Diagnosis part 1: settings. 25061 (in tenths, under 5239 with text 5240
+// Diagnosis information, first the settings. 25061 (in tenths, under 5239 with text 5240
 // as its form) and 25081 (read, not written) follow these.
 constexpr Pair kSettings[] = {
     {20001, 5231}, {20701, 5232}, {20721, 5233}, {20681, 5234},
@@ -54,7 +54,7 @@ constexpr Pair kSettings[] = {
 constexpr int kStopPositionLabel = 5239;
 constexpr int kStopPositionForm = 5240;
 
-// Diagnosis part 2: memory sizes, with the M-RC models' own labels for the
+// Diagnosis information: memory sizes, with the M-RC models' own labels for the
 // flash storage and whether M-RA1 has the object.
 struct MemoryRow {
     int object;
@@ -72,7 +72,7 @@ constexpr MemoryRow kMemory[] = {
     {23546, 6107, 6107, true},
 };
 
-// Diagnosis part 3: identity and firmware. The last two not for M-RA1,
+// Diagnosis information: identity and firmware. The last two not for M-RA1,
 // which has no version table either.
 constexpr Pair kFirmware[] = {
     {20101, 1084}, {20121, 1085}, {20141, 1086}, {20161, 1087}, {20181, 1088},
@@ -92,7 +92,7 @@ constexpr const char* kVersionLabels[] = {"%s Version", "%s Date", "%s Checksum"
 constexpr int kMaxVersionRows = 64;
 constexpr int kMaxAddressRows = 64;
 
-// Diagnosis part 4: maintenance counters in tenths.
+// Diagnosis information, last the maintenance counters in tenths.
 constexpr Pair kMaintenance[] = {
     {21061, 1100}, {21081, 1101}, {21101, 1102}, {21121, 1103}, {21141, 1104},
     {21161, 1105}, {21181, 1106}, {21201, 1107}, {21221, 1108}, {21241, 1109},
