@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "Channels.h"
+#include "EnvLogTimer.h"
 #include "Icons.h"
 #include "Links.h"
 #include "LoginDialog.h"
@@ -73,6 +74,7 @@ Monitor::Monitor()
         [this] { RebuildTrayMenu(); },
         {}});
     connect(&pollTimer_, &QTimer::timeout, this, &Monitor::OnPollTimer);
+    envLog_ = std::make_unique<EnvLogTimer>([this] { return Context(); });
 
     receiver_ = new qavplatform::MessageReceiver(this);
     if (!receiver_->isListening()) {
@@ -180,6 +182,7 @@ void Monitor::StartMonitoring(RunMode mode)
     }
     if (mgmt_.showList == 1 && !listShown_) OpenListWindow();
     ArmPolling();
+    envLog_->Rearm(log_.environmental);
     std::fprintf(stderr, "nwatch: monitoring %d printer%s in %s mode; polling %s, traps %s\n", GetListDataSize(),
                  GetListDataSize() == 1 ? "" : "s", mode == kUserMode ? "user" : "administrator",
                  pollTimer_.isActive() ? ("every " + std::to_string(survey_.taskDuration) + " s").c_str() : "off",
@@ -434,6 +437,7 @@ void Monitor::CloseDown(bool saveGroupFile)
     CNWATCHLogger::DestroyLogger();
     StopTraps();
     channels_->StopMail();
+    envLog_->Stop();
     pollTimer_.stop();
     polling_.Stop();
     polling_.Wait();
@@ -445,6 +449,7 @@ void Monitor::OnLogSettingsChanged()
     ReadSettings();
     busy_ = 0;
     if (trapTransport_) ReopenTrapLog();
+    envLog_->Rearm(log_.environmental);
     RebuildTrayMenu();
     Trace(std::string("log settings: trap log ") +
           (log_.trap.toBeLogged && !log_.trap.filename.empty() ? log_.trap.filename : std::string("off")));

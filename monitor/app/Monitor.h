@@ -25,6 +25,7 @@ class MessageReceiver;
 
 namespace nwatch {
 
+class EnvLogTimer;
 class MonitorChannels;
 
 class Monitor : public QObject {
@@ -50,6 +51,7 @@ public:
     QMenu* TrayMenuWidget() const { return trayMenu_.get(); }
     QSystemTrayIcon* TrayIcon() const { return tray_; }
     unsigned long TrapsHandled() const { return trapsHandled_; }
+    EnvLogTimer* EnvironmentalLog() const { return envLog_.get(); }
 
     // The tray menu as it would be shown now (left as it is while it is open).
     void RebuildTrayMenu();
@@ -111,6 +113,7 @@ private:
 
     std::unique_ptr<CQBPTrans> trapTransport_;
     std::unique_ptr<MonitorChannels> channels_;
+    std::unique_ptr<EnvLogTimer> envLog_;
     PollingCycle polling_;
     QTimer pollTimer_;
     QSystemTrayIcon* tray_ = nullptr;

@@ -269,8 +269,8 @@ bool LoadFleetFile(const std::string& path, const std::string& recordingDir, Fle
 
 std::string DemoFleetText()
 {
-    return "# The demonstration fleet: six label printers of the maker and two\n"
-           "# standard printers, on loopback addresses of their own.\n"
+    return "# The demonstration fleet: six label printers and a card printer of the\n"
+           "# maker and two standard printers, on loopback addresses of their own.\n"
            "trap-to = 127.0.0.1\n"
            "[printer]\naddress = 127.0.0.11\nmodel = QAV M-UG2\nname = Shipping labeller\n"
            "location = Warehouse A\nmanager = J. Baker\ncomment = Dock 1\nlabels = 182340\n"
@@ -284,6 +284,8 @@ std::string DemoFleetText()
            "location = Quality lab\nhead = 1\ntrap-version = 2c\n"
            "[printer]\naddress = 127.0.0.16\nmodel = QAV M-UG2\nname = Spare labeller\n"
            "location = Stores\nstatus = pause\n"
+           "[printer]\naddress = 127.0.0.17\nmodel = QAV M-RC5K\nname = Card printer\n"
+           "location = Front desk\nmanager = J. Baker\n"
            "[printer]\naddress = 127.0.0.30\nrecording = zebra-tlp2824plus.snmprec\n"
            "[printer]\naddress = 127.0.0.31\nkind = standard\nmodel = Office laser 5000\n"
            "name = Office laser\nlocation = Front office\n";

@@ -261,9 +261,9 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
         SetObject(number, Value::Integer(value), writable, number >= 20001 ? 0 : -1);
     };
     const std::string model = entry.model;
-    text(obj::kSysDescr, entry.maker ? "VORANTA QAV " + model + " label printer, firmware " + entry.firmware
-                                    : "Network printer " + model,
-         false);
+    // The maker's printers give their model after the maker's name, as the
+    // model rules of the monitor compare it ("VORANTA QAV M-RA1").
+    text(obj::kSysDescr, entry.maker ? "VORANTA " + model : "Network printer " + model, false);
     Oid sysObject = entry.maker ? Oid{1, 3, 6, 1, 4, 1, 32473, 2, 1} : Oid{1, 3, 6, 1, 4, 1, 2699, 1, 1};
     SetObject(obj::kSysObjectId, Value::ObjectId(sysObject), false, -1);
     text(obj::kContact, entry.contact);
@@ -286,6 +286,7 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
         text(obj::kDhcpHostName, entry.dhcpHostName);
         integer(obj::kRfidOk, entry.rfidOk, false);
         integer(obj::kRfidError, entry.rfidError, false);
+        FillEnvironment();
     }
     for (const auto& [number, value] : entry.objects) {
         const int type = table.TypeCode(number);

@@ -88,7 +88,15 @@ public:
 
     uint32_t UptimeTicks() const;
 
+    // The print-head check: a SET of 1 into object 20881 starts it, and the
+    // head state (object 20941) reads -1 until it is done. OnWritten takes
+    // the OIDs a SET changed; Tick, before each request, ends a check whose
+    // time is up.
+    void OnWritten(const std::vector<Oid>& changed);
+    void Tick();
+
 private:
+    void FillEnvironment(); // Environment.cpp
     void SetObject(int number, const Value& value, bool writable, int instance = 0);
     Oid ObjectOid(int number, int instance) const;
     void ApplyStatusObjects();
@@ -99,6 +107,7 @@ private:
     AgentPolicy policy_;
     bool answering_ = true;
     int64_t startMs_ = 0;
+    int64_t headCheckEndsMs_ = 0; // steady clock; 0: no check running
 };
 
 } // namespace qavsim

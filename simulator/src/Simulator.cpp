@@ -249,8 +249,11 @@ void Simulator::HandleDatagram(Served& s)
         if (!s.printer.Answering()) continue;
         auto request = Decode(buf, static_cast<size_t>(n));
         if (!request) continue;
-        auto response = Answer(s.printer.Objects(), s.printer.Policy(), *request);
+        s.printer.Tick();
+        std::vector<Oid> changed;
+        auto response = Answer(s.printer.Objects(), s.printer.Policy(), *request, &changed);
         if (!response) continue;
+        if (!changed.empty()) s.printer.OnWritten(changed);
         const std::string bytes = Encode(*response);
         ::sendto(s.socket, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
         ++answered_;

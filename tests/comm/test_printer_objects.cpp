@@ -148,6 +148,29 @@ TEST_F(PrinterObjects, SilentPrinterLeavesTheConnectionDown)
     EXPECT_FALSE(r[0].answered);
 }
 
+// A failure says where it stopped, with the thread's last error of that
+// moment (the environmental log writes both into its printer section).
+TEST_F(PrinterObjects, FailuresNameTheStepThatStopped)
+{
+    std::vector<ObjectRequest> r = {{4, 201}};
+    auto out = qavobj::ReadObjects(qavobj::Target::Snmp(qavtest::LoopbackAddress(201)), Objects(), r);
+    EXPECT_EQ(out.failedStep, qavobj::Step::kExchange);
+    EXPECT_EQ(out.lastError, QBP_SNMP_TIMEOUT);
+
+    out = qavobj::ReadObjects(qavobj::Target::Snmp("1.2.3"), Objects(), r); // too short for an address
+    EXPECT_EQ(out.code, QBP_INVALID_ARGUMENT);
+    EXPECT_EQ(out.failedStep, qavobj::Step::kOpen);
+
+    out = qavobj::ReadObjects(qavobj::Target::Snmp(address_, std::string(81, 'c')), Objects(), r);
+    EXPECT_EQ(out.failedStep, qavobj::Step::kCommunity);
+    EXPECT_TRUE(out.setCommunityFailed);
+    EXPECT_EQ(out.lastError, QBP_INVALID_ARGUMENT);
+
+    out = qavobj::ReadObjects(Agent(), Objects(), r);
+    ASSERT_TRUE(out.ok());
+    EXPECT_EQ(out.failedStep, qavobj::Step::kNone);
+}
+
 TEST_F(PrinterObjects, MissingObjectTableFailsWithoutAnExchange)
 {
     std::vector<ObjectRequest> r = {{4, 201}};

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "Channels.h"
+#include "EventLoop.h"
 #include "MailPeer.h"
 #include "Texts.h"
 #include "nlist/Nlist.h"
@@ -27,6 +28,7 @@ namespace {
 using namespace nwatch;
 using qavtest::LoopbackAddress;
 using qavtest::MailPeer;
+using qavtest::RunLoopUntil;
 using qavtest::TempDir;
 
 constexpr int kPort = 2525;
@@ -35,25 +37,6 @@ void WriteScript(const std::string& path, const std::string& text)
 {
     qavtest::WriteFile(path, "#!/bin/sh\n" + text);
     ::chmod(path.c_str(), 0755);
-}
-
-// Runs the event loop until `done` or the time is up; the longest pause
-// between two ticks of a 20 ms timer goes to *maxGapMs.
-bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs, qint64* maxGapMs = nullptr)
-{
-    QElapsedTimer total, sinceTick;
-    total.start();
-    sinceTick.start();
-    qint64 gap = 0;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        gap = std::max(gap, sinceTick.restart());
-        if (done() || total.elapsed() > timeoutMs) QCoreApplication::quit();
-    });
-    tick.start(20);
-    QCoreApplication::exec();
-    if (maxGapMs) *maxGapMs = gap;
-    return done();
 }
 
 class Channels : public ::testing::Test {

@@ -405,7 +405,7 @@ const std::vector<TextGroup>& MainTextsInUse()
         {"environmental log: counters", Ids({{1065}, Ids(5112, 5121), Ids(6000, 6007), {5133, 5134}})},
         {"environmental log: diagnosis",
          Ids({{1070}, Ids(5231, 5240), Ids(1071, 1083), Ids(6102, 6107), Ids(1084, 1099), Ids(1160, 1162),
-              {1118, 1119, 5195}, Ids(1100, 1117), {1140, 1141}})},
+              {1118, 1119, 1163}, Ids(1100, 1117), {1140, 1141}})},
         {"environmental log: printer and network information",
          Ids({Ids(1120, 1127), {1130}, Ids(5600, 5604), {5615, 5616}, Ids(5618, 5622), {5624, 5625, 5627, 5628},
               Ids(5630, 5637), Ids(3000, 3047)})},
@@ -547,7 +547,7 @@ TEST(ShippedTextValues, TextsTheProgramsCompareOrJoin)
     ASSERT_GT(columns, 0);
     for (int c = 1; c <= columns; ++c) EXPECT_FALSE(loader.Get(10000 + c).empty()) << "column " << c;
     // Texts that something is appended to directly end in a blank.
-    for (int id : {781, 814, 3302, 3303}) {
+    for (int id : {781, 814, 1057, 3302, 3303}) {
         ASSERT_FALSE(lang.Get(id).empty()) << id;
         EXPECT_EQ(lang.Get(id).back(), ' ') << "text " << id;
     }

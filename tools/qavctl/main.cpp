@@ -22,6 +22,9 @@ const std::vector<Command>& AllCommands()
          RunDiscover},
         {"search", "",
          "run the device search of QAVSearchConfig.qso into the group file of the data folder", RunSearch},
+        {"envlog", "",
+         "write one environmental log report now, as QAVLogConfig.INI says (head check included when on)",
+         RunEnvlog},
     };
     return commands;
 }

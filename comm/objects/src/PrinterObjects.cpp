@@ -29,26 +29,28 @@ public:
     Outcome Open(const Target& target)
     {
         Outcome out;
+        auto failed = [&](int rc, Step step) {
+            out.code = rc;
+            out.failedStep = step;
+            out.lastError = QBPGetLastError();
+            trans_.reset();
+            return out;
+        };
         int rc = 0;
         trans_ = std::make_unique<CQBPTrans>(rc, target.snmpVersion == 2 ? 2 : 1);
         if (rc != 0) {
-            out.code = rc;
             if (ConnectionFailure(rc)) out.connection = Connection::kDown;
-            trans_.reset();
-            return out;
+            return failed(rc, Step::kCreate);
         }
         rc = trans_->SetCommunity(target.readCommunity, target.writeCommunity);
         if (rc != 0) {
-            out.code = rc;
             out.setCommunityFailed = true;
-            trans_.reset();
-            return out;
+            return failed(rc, Step::kCommunity);
         }
         rc = trans_->Open(target.port, target.address);
         if (rc != 0) {
-            out.code = rc;
             out.connection = Connection::kDown;
-            trans_.reset();
+            return failed(rc, Step::kOpen);
         }
         return out;
     }
@@ -73,6 +75,16 @@ Outcome Failed(int code, Connection connection = Connection::kUnchanged)
     Outcome out;
     out.code = code;
     out.connection = connection;
+    return out;
+}
+
+// An exchange that failed: the printer did not answer, or the library could
+// not send or decode. Taken right after the call, with its last error.
+Outcome ExchangeFailed(int code)
+{
+    Outcome out = Failed(code, Connection::kDown);
+    out.failedStep = Step::kExchange;
+    out.lastError = QBPGetLastError();
     return out;
 }
 
@@ -153,7 +165,7 @@ Outcome WriteObject(const Target& target, const Context& context, int object, in
     find.Add(oid, ber::kNull, "");
     CQBPVb found;
     int rc = session->GetNextObject(find, found);
-    if (rc != 0) return Failed(rc, Connection::kDown);
+    if (rc != 0) return ExchangeFailed(rc);
     if (found.GetSize() != 1 || found.GetType(0) != type || !Below(found.OidAt(0), oid))
         return Failed(kCheckFailed, Connection::kUp);
 
@@ -166,7 +178,7 @@ Outcome WriteObject(const Target& target, const Context& context, int object, in
     if (rc != 0) return Failed(rc, Connection::kUp);
     CQBPVb answer;
     rc = session->SetObject(set, answer);
-    if (rc != 0) return Failed(rc, Connection::kDown);
+    if (rc != 0) return ExchangeFailed(rc);
     if (answer.GetSize() < 1) return Failed(QBP_INDEX_OUT_OF_RANGE, Connection::kUp);
     if (answer.GetType(0) < 0) return Failed(answer.GetType(0), Connection::kUp);
     if (answer.GetType(0) != type || answer.OidAt(0) != found.OidAt(0)) return Failed(kCheckFailed, Connection::kUp);
@@ -204,7 +216,7 @@ Outcome ByNumber(CQBPTrans& trans, const Context& context, int object, int insta
     if (rc != 0) return Failed(rc);
     CQBPVb answer;
     rc = write ? trans.SetObject(request, answer) : trans.GetObject(request, answer);
-    if (rc != 0) return Failed(rc, Connection::kDown);
+    if (rc != 0) return ExchangeFailed(rc);
     Outcome result;
     result.connection = Connection::kUp;
     // A binding refused by the printer (a negative type) fails the check
@@ -271,7 +283,7 @@ Outcome ReadObjects(const Target& target, const Context& context, std::vector<Ob
         }
         CQBPVb answers;
         const int rc = session->GetNextObject(request, answers);
-        if (rc != 0) return Failed(rc, Connection::kDown);
+        if (rc != 0) return ExchangeFailed(rc);
         out.connection = Connection::kUp;
         const int refused = FirstRefused(answers);
         if (refused >= 0) {
@@ -317,7 +329,7 @@ Outcome ReadObjectTable(const Target& target, const Context& context, const std:
         for (const std::string& oid : current) request.Add(oid, ber::kNull, "");
         CQBPVb answers;
         const int rc = session->GetNextObject(request, answers);
-        if (rc != 0) return Failed(rc, Connection::kDown);
+        if (rc != 0) return ExchangeFailed(rc);
         // Column 0 left its table, or the agent refused the step (an SNMPv1
         // agent's end of its objects): the end.
         if (answers.GetSize() < 1 || FirstRefused(answers) >= 0 || !Below(answers.OidAt(0), columnOids[0]) ||
@@ -420,7 +432,7 @@ Outcome Session::GetNext(const std::vector<std::string>& oids, std::vector<Answe
     }
     CQBPVb result;
     const int rc = impl_->session->GetNextObject(request, result);
-    if (rc != 0) return Failed(rc, Connection::kDown);
+    if (rc != 0) return ExchangeFailed(rc);
     for (int i = 0; i < result.GetSize(); ++i) {
         Answer a;
         a.oid = result.OidAt(i);

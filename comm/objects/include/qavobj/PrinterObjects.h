@@ -48,10 +48,16 @@ struct Context {
 // connection icon): unchanged when the call never reached the exchange.
 enum class Connection { kUnchanged, kUp, kDown };
 
+// Where a failed call stopped: creating the session, setting its
+// communities, opening it, or the exchange with the printer.
+enum class Step { kNone, kCreate, kCommunity, kOpen, kExchange };
+
 struct Outcome {
     int code = 0;                     // 0, a result code of the library, or kCheckFailed
     Connection connection = Connection::kUnchanged;
     bool setCommunityFailed = false;  // the window says "SetCommunity failed"
+    Step failedStep = Step::kNone;    // set with the codes of the library
+    int lastError = 0;                // the thread's last-error value right after that step failed
     bool ok() const { return code == 0; }
 };
 

@@ -1,0 +1,96 @@
+#include "EnvLogTimer.h"
+
+#include "Channels.h"
+#include "Texts.h"
+
+namespace nwatch {
+
+EnvLogTimer::EnvLogTimer(std::function<ReadContext()> context, QObject* parent)
+    : QObject(parent), context_(std::move(context)), clock_([] { return std::time(nullptr); })
+{
+    connect(&check_, &QTimer::timeout, this, &EnvLogTimer::Check);
+}
+
+EnvLogTimer::~EnvLogTimer() { Stop(); }
+
+void EnvLogTimer::Rearm(const qavsettings::EnvironmentalLogConfig& settings)
+{
+    settings_ = settings;
+    schedule_ = ComputeEnvSchedule(settings, Language(), clock_());
+    if (schedule_.On() && !stopped_) {
+        if (!check_.isActive()) check_.start(checkPeriodMs_);
+        Trace("environmental log: next report " + LocalTimeText(schedule_.next) + " to " + settings.filename);
+    } else {
+        check_.stop();
+        Trace("environmental log: off");
+    }
+}
+
+void EnvLogTimer::Check()
+{
+    if (stopped_ || !EnvScheduleDue(schedule_, clock_())) return;
+    Trace("environmental log: report due; the next one " + LocalTimeText(schedule_.next));
+    StartReport();
+}
+
+void EnvLogTimer::StartReport()
+{
+    const EnvReportOptions options = EnvReportOptions::FromSettings(settings_);
+    const ReadContext context = context_();
+    std::weak_ptr<int> alive = alive_;
+    ++underWay_;
+    if (!options.headCheck) {
+        worker_.Post([this, alive, options, context](const std::atomic<bool>& stop) {
+            const EnvReportResult r = WriteEnvReport(options, context, nullptr, &stop);
+            QMetaObject::invokeMethod(this, [this, alive, r] { if (alive.lock()) Done(r); }, Qt::QueuedConnection);
+        });
+        return;
+    }
+    // The head checks start now; the report follows once they had time to
+    // finish.
+    worker_.Post([this, alive, context](const std::atomic<bool>& stop) {
+        auto checks = std::make_shared<HeadChecks>(StartHeadChecks(context, &stop));
+        QMetaObject::invokeMethod(
+            this,
+            [this, alive, checks] {
+                if (!alive.lock()) return;
+                Trace("environmental log: head check started on " + std::to_string(checks->size()) + " printer(s)");
+                QTimer::singleShot(headCheckWaitMs_, this, [this, checks] { Write(checks); });
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void EnvLogTimer::Write(std::shared_ptr<HeadChecks> checks)
+{
+    if (stopped_) return;
+    const EnvReportOptions options = EnvReportOptions::FromSettings(settings_);
+    const ReadContext context = context_();
+    std::weak_ptr<int> alive = alive_;
+    worker_.Post([this, alive, options, context, checks](const std::atomic<bool>& stop) {
+        const EnvReportResult r = WriteEnvReport(options, context, checks.get(), &stop);
+        QMetaObject::invokeMethod(this, [this, alive, r] { if (alive.lock()) Done(r); }, Qt::QueuedConnection);
+    });
+}
+
+void EnvLogTimer::Done(const EnvReportResult& r)
+{
+    --underWay_;
+    if (r.noObjectTable) {
+        Trace("environmental log: no report, the object table is not loaded");
+    } else {
+        Trace("environmental log: " + std::to_string(r.included) + " of " + std::to_string(r.printers) +
+              " printers, " + std::to_string(r.lines) + " lines written" +
+              (r.linesLost ? ", " + std::to_string(r.linesLost) + " lost" : std::string()));
+    }
+    emit reportWritten(r.included, r.lines);
+}
+
+void EnvLogTimer::Stop()
+{
+    stopped_ = true;
+    check_.stop();
+    worker_.Stop();
+}
+
+} // namespace nwatch
