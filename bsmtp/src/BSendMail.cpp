@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -66,8 +67,21 @@ bool GlobalInit()
 } // namespace
 
 extern "C" BSMTP_API int BSendMail(const char* server, const char* recipients, const char* senderAndAuth,
-                                   const char* subject, const char* body, const void* /*reserved*/, char* errorText)
+                                   const char* subject, const char* body, const void* reserved, char* errorText)
 {
+    // The options a caller passed, as far as its structure reaches.
+    BSMTPOptions options{static_cast<int>(sizeof(BSMTPOptions)), BSMTP_SECURITY_NONE, nullptr};
+    if (reserved) {
+        const auto* given = static_cast<const BSMTPOptions*>(reserved);
+        if (given->size < static_cast<int>(offsetof(BSMTPOptions, security) + sizeof(int)))
+            return Finish(errorText, "Invalid argument", 0);
+        options.security = given->security;
+        if (given->size >= static_cast<int>(offsetof(BSMTPOptions, caFile) + sizeof(const char*)))
+            options.caFile = given->caFile;
+        if (options.security < BSMTP_SECURITY_NONE || options.security > BSMTP_SECURITY_TLS)
+            return Finish(errorText, "Invalid argument", 0);
+    }
+
     bsmtp::Server target;
     if (!bsmtp::ParseServer(server, target)) return Finish(errorText, BSMTP_CANT_CONNECT_TEXT, 0);
     bsmtp::Sender sender;
@@ -87,7 +101,8 @@ extern "C" BSMTP_API int BSendMail(const char* server, const char* recipients, c
     // The URL's path is the name this machine gives in EHLO.
     char port[16];
     std::snprintf(port, sizeof port, "%d", target.port);
-    const std::string url = "smtp://" + target.host + ":" + port + "/" + domain;
+    const char* scheme = options.security == BSMTP_SECURITY_TLS ? "smtps://" : "smtp://";
+    const std::string url = scheme + target.host + ":" + port + "/" + domain;
     const std::string from = "<" + sender.party.address + ">";
     curl_slist* rcpt = nullptr;
     for (const bsmtp::Party& party : to) rcpt = curl_slist_append(rcpt, ("<" + party.address + ">").c_str());
@@ -96,7 +111,13 @@ extern "C" BSMTP_API int BSendMail(const char* server, const char* recipients, c
     char detail[CURL_ERROR_SIZE] = {};
 
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "smtp");
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, options.security == BSMTP_SECURITY_TLS ? "smtps" : "smtp");
+    if (options.security == BSMTP_SECURITY_STARTTLS) curl_easy_setopt(curl, CURLOPT_USE_SSL, CURLUSESSL_ALL);
+    if (options.security != BSMTP_SECURITY_NONE) {
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+        if (options.caFile && *options.caFile) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile);
+    }
     curl_easy_setopt(curl, CURLOPT_PROXY, ""); // never through a proxy from the environment
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, timeout);
@@ -129,6 +150,12 @@ extern "C" BSMTP_API int BSendMail(const char* server, const char* recipients, c
         return Finish(errorText, connectTime > 0 ? "Server timed out" : BSMTP_CANT_CONNECT_TEXT, 0);
     case CURLE_LOGIN_DENIED:
     case CURLE_AUTH_ERROR: return Finish(errorText, "Authentication failed", 0);
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+        return Finish(errorText, std::string("TLS failed: ") + (detail[0] ? detail : curl_easy_strerror(rc)), 0);
     default: break;
     }
     return Finish(errorText, std::string("Send failed: ") + (detail[0] ? detail : curl_easy_strerror(rc)), 0);

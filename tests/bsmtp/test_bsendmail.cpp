@@ -361,6 +361,71 @@ TEST(BSendMail, ErrorTextStaysInsideTheDocumentedSize)
     for (size_t i = BSMTP_ERROR_TEXT_SIZE; i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], 'G') << i;
 }
 
+// Relays that take credentials only over TLS: STARTTLS on the submission
+// port and TLS from the first byte, each with a certificate of the test's
+// own that the client is told to trust.
+Result SendSecure(const MailPeer& peer, int security, const std::string& caFile, const std::string& senderText)
+{
+    BSMTPOptions options{static_cast<int>(sizeof(BSMTPOptions)), security, caFile.c_str()};
+    char error[BSMTP_ERROR_TEXT_SIZE] = {};
+    const int sent = BSendMail(peer.Server().c_str(), "a@example.test", senderText.c_str(), "Secure", "Body",
+                               &options, error);
+    return {sent, error};
+}
+
+TEST(BSendMail, StartTlsBeforeCredentials)
+{
+    MailPeer peer;
+    ASSERT_TRUE(peer.StartSecure("plain", "starttls", LoopbackAddress(30), kPort)) << peer.Log();
+    // Plain SMTP: the server wants STARTTLS first and refuses the login.
+    Result r = Send(peer.Server(), SenderText(2));
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_TRUE(peer.Mails().empty());
+
+    r = SendSecure(peer, BSMTP_SECURITY_STARTTLS, peer.CertFile(), SenderText(2));
+    EXPECT_EQ(r.sent, 1) << r.error;
+    EXPECT_EQ(r.error, "");
+    ASSERT_TRUE(peer.WaitForEvents("mail", 1));
+    const auto mails = peer.Mails();
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_EQ(mails[0].authMechanism, "PLAIN");
+    EXPECT_EQ(mails[0].authLogin, "qav");
+}
+
+TEST(BSendMail, ImplicitTls)
+{
+    MailPeer peer;
+    ASSERT_TRUE(peer.StartSecure("accept", "tls", LoopbackAddress(31), kPort)) << peer.Log();
+    const Result r = SendSecure(peer, BSMTP_SECURITY_TLS, peer.CertFile(), SenderText(1));
+    EXPECT_EQ(r.sent, 1) << r.error;
+    ASSERT_TRUE(peer.WaitForEvents("mail", 1));
+}
+
+TEST(BSendMail, UntrustedCertificateOrNoStartTlsIsATlsFailure)
+{
+    MailPeer secure;
+    ASSERT_TRUE(secure.StartSecure("accept", "tls", LoopbackAddress(32), kPort)) << secure.Log();
+    // No authority given: the system's do not know the test's certificate.
+    Result r = SendSecure(secure, BSMTP_SECURITY_TLS, "", SenderText(0));
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(r.error.rfind("TLS failed: ", 0), 0u) << r.error;
+
+    MailPeer plain;
+    ASSERT_TRUE(plain.Start("noauth", LoopbackAddress(33), kPort)) << plain.Log();
+    r = SendSecure(plain, BSMTP_SECURITY_STARTTLS, "", SenderText(0));
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(r.error.rfind("TLS failed: ", 0), 0u) << r.error;
+    EXPECT_TRUE(plain.Mails().empty()); // nothing went out in clear
+}
+
+TEST(BSendMail, OptionsOfAnUnknownSecurityAreRefused)
+{
+    BSMTPOptions options{static_cast<int>(sizeof(BSMTPOptions)), 7, nullptr};
+    char error[BSMTP_ERROR_TEXT_SIZE] = {};
+    EXPECT_EQ(BSendMail("127.0.0.1:1", "a@example.test", kSender, "s", "b", &options, error), 0);
+    EXPECT_STREQ(error, "Invalid argument");
+}
+
 TEST(BSendMail, ExportsBSendMailOnly)
 {
     const std::string symbols =

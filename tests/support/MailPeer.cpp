@@ -158,13 +158,39 @@ private:
 bool MailPeer::Start(const std::string& mode, const std::string& address, int port, const std::string& user,
                      const std::string& password, int timeoutMs)
 {
+    return StartWith(mode, "none", address, port, user, password, timeoutMs);
+}
+
+bool MailPeer::StartSecure(const std::string& mode, const std::string& tls, const std::string& address, int port,
+                           const std::string& user, const std::string& password)
+{
+    // A certificate of the test's own for the peer's address, which the
+    // client checks against it as its only authority.
+    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=qav-test-peer"
+                                " -addext subjectAltName=IP:" + address + " -keyout '" + dir_.File("key.pem") +
+                                "' -out '" + CertFile() + "' 2>&1";
+    RunCommand(command);
+    if (ReadFile(CertFile()).find("BEGIN CERTIFICATE") == std::string::npos) return false;
+    return StartWith(mode, tls, address, port, user, password, 15000);
+}
+
+std::string MailPeer::CertFile() const { return dir_.File("cert.pem"); }
+
+bool MailPeer::StartWith(const std::string& mode, const std::string& tls, const std::string& address, int port,
+                         const std::string& user, const std::string& password, int timeoutMs)
+{
     address_ = address;
     port_ = port;
     const std::string log = dir_.File("peer.log");
-    const std::vector<std::string> argv = {"/usr/bin/python3", QAV_SOURCE_DIR "/tests/support/mail_peer.py",
-                                           "--address", address, "--port", std::to_string(port), "--mode", mode,
-                                           "--out", dir_.File("events.jsonl"), "--user", user, "--password",
-                                           password, "--max-lifetime", "120"};
+    std::vector<std::string> argv = {"/usr/bin/python3", QAV_SOURCE_DIR "/tests/support/mail_peer.py",
+                                     "--address", address, "--port", std::to_string(port), "--mode", mode,
+                                     "--out", dir_.File("events.jsonl"), "--user", user, "--password",
+                                     password, "--max-lifetime", "120"};
+    if (tls != "none") {
+        for (const std::string& a : {std::string("--tls"), tls, std::string("--cert"), CertFile(),
+                                     std::string("--key"), dir_.File("key.pem")})
+            argv.push_back(a);
+    }
     if (!process_.Start(argv, log)) return false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {

@@ -38,6 +38,12 @@ public:
     // "secret" unless given. Returns once the peer listens.
     bool Start(const std::string& mode, const std::string& address, int port, const std::string& user = "qav",
                const std::string& password = "secret", int timeoutMs = 15000);
+    // The same with a secure connection: tls "starttls" (STARTTLS offered and
+    // required before MAIL and AUTH) or "tls" (TLS from the first byte), with
+    // a certificate made for the address (CertFile(), to trust it).
+    bool StartSecure(const std::string& mode, const std::string& tls, const std::string& address, int port,
+                     const std::string& user = "qav", const std::string& password = "secret");
+    std::string CertFile() const;
     void Stop() { process_.Stop(); }
     std::string Log() const { return process_.Log(); }
 
@@ -53,6 +59,9 @@ public:
     bool WaitForEvents(const std::string& kind, size_t count, int timeoutMs = 5000) const;
 
 private:
+    bool StartWith(const std::string& mode, const std::string& tls, const std::string& address, int port,
+                   const std::string& user, const std::string& password, int timeoutMs);
+
     TempDir dir_;
     ChildProcess process_;
     std::string address_;

@@ -22,6 +22,10 @@ Modes:
   reject554  raw: the greeting is 554; QUIT gets 221, anything else 503
   silent     raw: accepts the connection and never says anything
 
+Security (--tls): none (default); starttls: STARTTLS offered and required
+before MAIL and AUTH; tls: TLS from the first byte (SMTPS). Both take the
+certificate and key of --cert and --key.
+
 "ready" is printed on standard output once the server listens. The peer ends
 by itself when its parent process ends or after --max-lifetime seconds.
 """
@@ -35,6 +39,7 @@ import json
 import os
 import secrets
 import signal
+import ssl
 import sys
 import threading
 import time
@@ -187,6 +192,9 @@ def main():
     parser.add_argument("--user", default="qav")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--max-lifetime", type=float, default=120.0)
+    parser.add_argument("--tls", choices=["none", "starttls", "tls"], default="none")
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
     args = parser.parse_args()
 
     if not args.address.startswith("127."):
@@ -225,8 +233,17 @@ def main():
     else:
         # No AUTH in the EHLO answer at all.
         smtp_args = {}
+    tls_args = {}
+    if args.tls != "none":
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.cert, args.key)
+        if args.tls == "starttls":
+            tls_args = {"tls_context": context, "require_starttls": True}
+            smtp_args.pop("auth_require_tls", None)  # credentials only after STARTTLS
+        else:
+            tls_args = {"ssl_context": context}
     controller = PeerController(handler, options, hostname=args.address, port=args.port,
-                                server_hostname=HOSTNAME, ready_timeout=10, **smtp_args)
+                                server_hostname=HOSTNAME, ready_timeout=10, **tls_args, **smtp_args)
     controller.start()
     # The controller's own start-up connection is no client of the test.
     open(args.out, "w").close()

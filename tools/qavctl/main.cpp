@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Commands.h"
+#include "qav/Version.h"
 
 namespace qavctl {
 
@@ -58,6 +59,10 @@ int main(int argc, char** argv)
     if (argc < 2 || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "help")) {
         PrintHelp(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
+    }
+    if (!std::strcmp(argv[1], "--version") || !std::strcmp(argv[1], "version")) {
+        std::printf("qavctl (%s) %s\n", QAV_PRODUCT_NAME, QAV_VERSION);
+        return 0;
     }
     for (const auto& c : qavctl::AllCommands()) {
         if (std::strcmp(argv[1], c.name) == 0) return c.run(qavctl::Args(argv + 2, argv + argc));

@@ -23,7 +23,10 @@
  *                  is sent without.
  *   subject, body  the subject and the body text (UTF-8 or ASCII). Body
  *                  lines may end with LF or CR LF; they are sent with CR LF.
- *   reserved       not used; pass a null pointer.
+ *   reserved       NULL, or a pointer to a BSMTPOptions structure (below)
+ *                  whose size field is set: the connection's security and
+ *                  the certificate authorities to check the server against.
+ *                  NULL sends in clear, as before.
  *   errorText      NULL, or a buffer of at least BSMTP_ERROR_TEXT_SIZE (256)
  *                  bytes. BSendMail always writes a zero-terminated text of at
  *                  most BSMTP_ERROR_TEXT_SIZE - 1 characters into it: empty
@@ -47,6 +50,11 @@
  *                                     "RCPT failed: 550" or "MAIL failed: 530"
  *                    "Mail library error"         the library could not start
  *                                     a transfer
+ *                    "TLS failed: <detail>"       the secure connection could not
+ *                                     be set up: the server offers no
+ *                                     STARTTLS, its certificate is not
+ *                                     trusted or does not name the host,
+ *                                     or the handshake failed
  *
  * Returns non-zero when the server accepted the mail for every recipient,
  * 0 otherwise.
@@ -65,9 +73,26 @@
 #define BSMTP_ERROR_TEXT_SIZE 256
 #define BSMTP_CANT_CONNECT_TEXT "Cant connect Server 10060"
 
+/* Security of the connection (BSMTPOptions.security). */
+#define BSMTP_SECURITY_NONE 0     /* plain SMTP */
+#define BSMTP_SECURITY_STARTTLS 1 /* plain connection, then STARTTLS before anything else; refused without it */
+#define BSMTP_SECURITY_TLS 2      /* TLS from the first byte (SMTPS, usually port 465) */
+
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* Options passed through BSendMail's reserved argument. `size` is
+ * sizeof(BSMTPOptions) as the caller knows it, so that later fields can be
+ * added without breaking older callers. With STARTTLS or TLS the server's
+ * certificate is always checked, against caFile (a PEM file) when it is
+ * given, else against the system's certificate authorities; the host part
+ * of the server text must match the certificate. */
+typedef struct BSMTPOptions {
+    int size;
+    int security;       /* BSMTP_SECURITY_* */
+    const char* caFile; /* NULL or empty: the system's authorities */
+} BSMTPOptions;
 
 BSMTP_API int BSendMail(const char* server, const char* recipients, const char* senderAndAuth, const char* subject,
                         const char* body, const void* reserved, char* errorText);
