@@ -52,6 +52,10 @@ struct Outcome {
     int code = 0;                     // 0, a result code of the library, or kCheckFailed
     Connection connection = Connection::kUnchanged;
     bool setCommunityFailed = false;  // the window says "SetCommunity failed"
+    // A read or write by number that the printer refused: the binding's
+    // negative status (-3 badValue, -2 noSuchName, ...); code is then
+    // kCheckFailed. 0 otherwise.
+    int refusedStatus = 0;
     bool ok() const { return code == 0; }
 };
 
@@ -137,8 +141,15 @@ public:
         std::string value;
     };
     Outcome GetNext(const std::vector<std::string>& oids, std::vector<Answer>& answers);
+    // One get of several OIDs given in full, the same way; on TCP/IP, COM
+    // and USB sessions it travels as a printer command, which knows no
+    // get-next. A binding the printer refused carries its negative status
+    // as its type.
+    Outcome Get(const std::vector<std::string>& oids, std::vector<Answer>& answers);
 
 private:
+    Outcome Request(int pdu, const std::vector<std::string>& oids, std::vector<Answer>& answers);
+
     struct Impl;
     Impl* impl_ = nullptr;
 };
