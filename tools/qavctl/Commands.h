@@ -32,6 +32,9 @@ int RunConfig(const Args& args);
 int RunDiscover(const Args& args);
 int RunSearch(const Args& args);
 
+// A printer's system parameters (params export, params apply).
+int RunParams(const Args& args);
+
 // Reports a usage error on stderr and returns 2.
 int UsageError(const std::string& message);
 

@@ -22,6 +22,9 @@ const std::vector<Command>& AllCommands()
          RunDiscover},
         {"search", "",
          "run the device search of QAVSearchConfig.qso into the group file of the data folder", RunSearch},
+        {"params", "export ADDRESS FILE | apply [--json] [--jobs N] FILE.qcd ADDRESS...",
+         "export a printer's system parameters (FILE.qcd: configuration data, else text), or apply a "
+         "configuration-data file to printers", RunParams},
     };
     return commands;
 }

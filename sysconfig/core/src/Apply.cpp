@@ -163,11 +163,17 @@ std::vector<LineResult> ApplyListPass(const LinkFactory& links, const std::vecto
     return results;
 }
 
+std::string CheckFailureReason(const CheckResult& check)
+{
+    if (check.code == qavobj::kCheckFailed) return "no printer class or model: not a printer of the maker";
+    if (!check.Answered()) return std::string("no answer (") + QBPResultText(check.code) + ")";
+    if (!check.Supported()) return "unsupported printer class " + std::to_string(check.printerClass);
+    return std::string();
+}
+
 std::string FailureReason(const ApplyResult& r, const SettingsDocument& document)
 {
-    if (!r.check.Answered())
-        return std::string("no answer (") + QBPResultText(r.check.code) + ")";
-    if (!r.check.Supported()) return "unsupported printer class " + std::to_string(r.check.printerClass);
+    if (!r.check.Supported()) return CheckFailureReason(r.check);
     if (r.otherModel) return "printer model " + r.check.model + ", not the model of these settings";
     for (const PageWrite& w : r.pages) {
         if (w.complete) continue;

@@ -92,6 +92,9 @@ std::vector<LineResult> ApplyListPass(const LinkFactory& links, const std::vecto
                                       const SettingsDocument& document, const std::string& model,
                                       int jobs);
 
+// Why a printer check failed ("" when it passed).
+std::string CheckFailureReason(const CheckResult& check);
+
 // Why a printer was not (wholly) written, for people: names the page and
 // the parameter that failed and the printer's answer.
 std::string FailureReason(const ApplyResult& result, const SettingsDocument& document);
