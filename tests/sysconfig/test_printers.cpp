@@ -1,0 +1,324 @@
+// The system setting tool against real peers: the printer simulator (the
+// maker's printers with their parameters and ranges), net-snmp's snmpd (a
+// strict agent) and the command-line tools of net-snmp to read back what
+// was written. One simulated fleet serves the whole binary.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "TestPeers.h"
+#include "nconfig/Apply.h"
+#include "nconfig/PrinterRuns.h"
+#include "nconfig/StartUp.h"
+#include "nconfig/Texts.h"
+
+using namespace nconfig;
+
+namespace {
+
+constexpr int kFleetSize = 20;
+
+class Printers : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        port_ = qavtest::PrepareAgentPort();
+        dir_ = new qavtest::TempDir;
+        ::setenv("QAV_DATA_DIR", dir_->Path().c_str(), 1);
+        for (const char* f : {"QNASys.ini", "QAVMgmtConfig.INI"})
+            qavtest::WriteFile(dir_->File(f), qavtest::ReadFile(std::string(QAV_SOURCE_DIR "/settings/initial/") + f));
+        std::string fleet;
+        for (int i = 1; i <= kFleetSize; ++i)
+            fleet += "[printer]\naddress = " + At(i) + "\nmodel = QAV M-UG2\nname = Labeller " + std::to_string(i) +
+                     "\nlocation = Hall A\n";
+        fleet += "[printer]\naddress = " + At(21) + "\nmodel = QAV MC-1200\nname = Pallets\n";
+        fleet += "[printer]\naddress = " + At(22) + "\nmodel = QAV M-UG2\nstatus = receiving\n";        // class 5
+        fleet += "[printer]\naddress = " + At(23) + "\nmodel = QAV M-UG2\nstatus = ribbon-near-end\n"; // class 27
+        fleet += "[printer]\naddress = " + At(24) + "\nmodel = QAV M-UG2\nname = Mover\n";
+        qavtest::WriteFile(dir_->File("fleet"), fleet);
+        sim_ = new qavtest::PrinterSim;
+        started_ = sim_->Start({"--fleet", dir_->File("fleet"), "--port", std::to_string(port_)});
+        std::string error;
+        loaded_ = LoadToolResources(resources_, error) == ResourceFailure::kNone;
+        if (!loaded_) std::fprintf(stderr, "%s\n", error.c_str());
+    }
+    static void TearDownTestSuite()
+    {
+        delete sim_;
+        delete dir_;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(started_) << sim_->Log();
+        ASSERT_TRUE(loaded_);
+    }
+
+    static std::string At(int slot) { return qavtest::LoopbackAddress(slot); }
+    static LinkFactory Links()
+    {
+        return SessionLinks(resources_.objects, resources_.readCommunity, resources_.writeCommunity);
+    }
+    // What snmpget reads from a maker object of a printer ("INTEGER: 9").
+    static std::string SnmpGet(const std::string& address, int object)
+    {
+        std::string out = qavtest::RunCommand("snmpget -v1 -c kestra -Ov -t 1 -r 1 " + address + ":" +
+                                              std::to_string(port_) + " 1.3.6.1.4.1.32473.1." + std::to_string(object) +
+                                              ".0");
+        while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+        return out;
+    }
+    // The printer's pages of mode 3, read.
+    static SettingsDocument Read(const std::string& address, int mode = kModeSystemFromList)
+    {
+        const PageBook book = LoadPages(resources_.language, resources_.objects, 20000);
+        SettingsDocument doc(book, resources_.language, mode, false);
+        doc.SetAddress(address);
+        auto link = Links()();
+        EXPECT_EQ(link->Open("SNMP", address), 0);
+        EXPECT_EQ(ReadDocument(*link, doc), 0);
+        link->Close();
+        return doc;
+    }
+    static int Page(const SettingsDocument& doc, const std::string& title)
+    {
+        for (size_t i = 0; i < doc.Pages().size(); ++i) {
+            if (doc.Pages()[i].Title() == title) return static_cast<int>(i);
+        }
+        ADD_FAILURE() << "no page " << title;
+        return 0;
+    }
+    static int Param(const SettingsDocument& doc, int page, const std::string& key)
+    {
+        const auto& params = doc.Pages()[page].Parameters();
+        for (size_t i = 0; i < params.size(); ++i) {
+            if (params[i].key == key) return static_cast<int>(i);
+        }
+        ADD_FAILURE() << "no parameter " << key;
+        return 0;
+    }
+    static std::string Value(const SettingsDocument& doc, const std::string& title, const std::string& key)
+    {
+        const int p = Page(doc, title);
+        return doc.Pages()[p].Value(Param(doc, p, key));
+    }
+    static void Edit(SettingsDocument& doc, const std::string& title, const std::string& key, const std::string& text)
+    {
+        const int p = Page(doc, title);
+        const EditResult r = doc.Edit(p, Param(doc, p, key), text);
+        EXPECT_TRUE(r == EditResult::kChanged) << key << " = " << text;
+    }
+
+    static inline int port_ = 0;
+    static inline qavtest::TempDir* dir_ = nullptr;
+    static inline qavtest::PrinterSim* sim_ = nullptr;
+    static inline bool started_ = false;
+    static inline bool loaded_ = false;
+    static inline ToolResources resources_;
+};
+
+TEST_F(Printers, TheCheckBeforeTheWindow)
+{
+    StartPlan plan = PrepareStart("3 SNMP " + At(1), Links(), resources_.systemFile);
+    ASSERT_EQ(plan.message, 0);
+    EXPECT_EQ(plan.line.model, "QAV M-UG2");
+    EXPECT_EQ(plan.line.version, "V1.02");
+    EXPECT_EQ(plan.base, 20000);
+    EXPECT_EQ(PrepareStart("3 SNMP " + At(21), Links(), resources_.systemFile).base, 30000);
+    EXPECT_EQ(PrepareStart("3 SNMP " + At(22), Links(), resources_.systemFile).message, kMsgUnsupported);
+    EXPECT_EQ(PrepareStart("3 SNMP " + At(23), Links(), resources_.systemFile).message, 0);
+    EXPECT_EQ(PrepareStart("3 SNMP " + At(250), Links(), resources_.systemFile).message, kMsgCheckFailed);
+}
+
+TEST_F(Printers, PagesAreReadBlockByBlock)
+{
+    const SettingsDocument doc = Read(At(2));
+    EXPECT_EQ(Value(doc, "Identity", "201.0"), "Labeller 2");
+    EXPECT_EQ(Value(doc, "Identity", "221.0"), "Hall A");
+    EXPECT_EQ(Value(doc, "Quality", "20721.0"), "5");
+    EXPECT_EQ(Value(doc, "Quality", "20701.0"), "Normal [2]");
+    EXPECT_EQ(Value(doc, "Print", "25361.0"), "4.00 in");
+    EXPECT_EQ(Value(doc, "Print", "25501.0"), "+0 h") << "block 1 of the page of 23 parameters";
+    EXPECT_EQ(Value(doc, "Network", "22701.0"), At(2));
+    EXPECT_EQ(Value(doc, "Print", "25561.0"), "0 dots");
+}
+
+TEST_F(Printers, EditApplyAndReadBackThroughSnmp)
+{
+    SettingsDocument doc = Read(At(3));
+    Edit(doc, "Quality", "20721.0", "9");
+    Edit(doc, "Print", "25361.0", "12.345");
+    Edit(doc, "Print", "25521.0", "ab12");
+    Edit(doc, "Print", "25061.0", "-0.5");
+    Edit(doc, "Identity", "201.0", "Renamed labeller");
+    auto link = Links()();
+    const SingleApply s = ApplyAndReread(*link, doc, "SNMP", At(3), "QAV M-UG2", "V1.02", 0);
+    ASSERT_TRUE(s.result.AllWritten()) << FailureReason(s.result, doc);
+    EXPECT_EQ(SnmpGet(At(3), 20721), "INTEGER: 9");
+    EXPECT_EQ(SnmpGet(At(3), 25361), "INTEGER: 1234");
+    EXPECT_EQ(SnmpGet(At(3), 25521), "STRING: \"AB12FFFF\"");
+    EXPECT_EQ(SnmpGet(At(3), 25061), "INTEGER: -5");
+    EXPECT_EQ(SnmpGet(At(3), 20841), "INTEGER: 2") << "the printer was told to take its settings";
+    EXPECT_FALSE(doc.HasChanges());
+    EXPECT_EQ(Value(doc, "Print", "25361.0"), "12.34 in") << "read again after the apply";
+    EXPECT_EQ(Value(doc, "Identity", "201.0"), "Renamed labeller");
+}
+
+TEST_F(Printers, APrinterRefusesAValueItsRangeDoesNotHold)
+{
+    SettingsDocument doc = Read(At(4));
+    Edit(doc, "Print", "20661.0", "900"); // the pages allow up to 1000 dots, the firmware 832
+    Edit(doc, "Print", "20641.0", "700");
+    Edit(doc, "Quality", "20721.0", "3");
+    auto link = Links()();
+    const SingleApply s = ApplyAndReread(*link, doc, "SNMP", At(4), "QAV M-UG2", "V1.02", 0);
+    EXPECT_FALSE(s.result.AllWritten());
+    EXPECT_EQ(FailureReason(s.result, doc), "page Print, 20661.0: refused by the printer (badValue)");
+    EXPECT_EQ(SnmpGet(At(4), 20661), "INTEGER: 812");
+    EXPECT_EQ(SnmpGet(At(4), 20641), "INTEGER: 812") << "the page stopped at its first failure";
+    EXPECT_EQ(SnmpGet(At(4), 20721), "INTEGER: 3") << "the next page was still written";
+    EXPECT_EQ(doc.Pages()[Page(doc, "Print")].Changes().Size(), 2u) << "kept for the next apply";
+}
+
+TEST_F(Printers, TheOwnAddressMovesThePrinterAndTheWindowFollows)
+{
+    const std::string to = At(60);
+    SettingsDocument doc = Read(At(24));
+    Edit(doc, "Network", "22701.0", to);
+    Edit(doc, "Identity", "221.0", "Moved hall");
+    EXPECT_EQ(doc.NewAddress(), to);
+    auto link = Links()();
+    const SingleApply s = ApplyAndReread(*link, doc, "SNMP", At(24), "QAV M-UG2", "V1.02", 1000);
+    ASSERT_TRUE(s.result.AllWritten()) << FailureReason(s.result, doc);
+    EXPECT_TRUE(s.addressChanged);
+    EXPECT_EQ(s.address, to);
+    EXPECT_EQ(s.readCode, 0) << "read again from the new address";
+    EXPECT_EQ(Value(doc, "Network", "22701.0"), to);
+    EXPECT_EQ(Value(doc, "Identity", "221.0"), "Moved hall");
+    EXPECT_NE(sim_->Command("list").find(to), std::string::npos);
+}
+
+TEST_F(Printers, AListOfTwentyWithTwoSilent)
+{
+    sim_->Command("down " + At(7));
+    sim_->Command("down " + At(15));
+    std::vector<ListLine> lines;
+    for (int i = 1; i <= kFleetSize; ++i) lines.push_back({"SNMP", At(i), "", ""});
+    const PageBook book = LoadPages(resources_.language, resources_.objects, 20000);
+    SettingsDocument doc(book, resources_.language, kModeList, false);
+    Edit(doc, "Quality", "20721.0", "8");
+    Edit(doc, "Quality", "20701.0", "Fast");
+    const std::vector<LineResult> results = ApplyListPass(Links(), lines, doc, "QAV M-UG2", kDefaultJobs);
+    std::vector<std::string> remaining;
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (results[i].written) continue;
+        remaining.push_back(lines[i].address);
+        EXPECT_EQ(results[i].stateText, kTextNotWritten);
+        EXPECT_FALSE(results[i].answered);
+        EXPECT_EQ(results[i].reason, "no answer (SNMP time-out: no answer)");
+    }
+    EXPECT_EQ(remaining, (std::vector<std::string>{At(7), At(15)}));
+    EXPECT_EQ(SnmpGet(At(1), 20721), "INTEGER: 8");
+    EXPECT_EQ(SnmpGet(At(20), 20701), "INTEGER: 3");
+    // They come back: another pass over the two that remained writes them.
+    sim_->Command("up " + At(7));
+    sim_->Command("up " + At(15));
+    const std::vector<ListLine> again = {{"SNMP", At(7), "", ""}, {"SNMP", At(15), "", ""}};
+    for (const LineResult& r : ApplyListPass(Links(), again, doc, "QAV M-UG2", kDefaultJobs)) EXPECT_TRUE(r.written);
+    EXPECT_EQ(SnmpGet(At(15), 20721), "INTEGER: 8");
+}
+
+TEST_F(Printers, QavctlExportsAndApplies)
+{
+    const std::string qavctl = QAV_BINARY_DIR "/bin/qavctl";
+    const std::string file = dir_->File("printer9.qcd");
+    sim_->Command("set all object.20721 5");
+    ASSERT_EQ(std::system((qavctl + " params export " + At(9) + " " + file + " >/dev/null").c_str()), 0);
+    std::string data = qavtest::ReadFile(file);
+    ASSERT_NE(data.find("20721.0=5\r\n"), std::string::npos) << data;
+    // Another darkness and an invalid lock code, applied to two printers, a
+    // printer of another model and a silent one.
+    const size_t at = data.find("20721.0=5");
+    data.replace(at, 9, "20721.0=7");
+    const size_t lock = data.find("25521.0=");
+    data.replace(lock, data.find("\r\n", lock) - lock, "25521.0=xyz");
+    qavtest::WriteFile(file, data);
+    const std::string out = qavtest::RunCommand(qavctl + " params apply --json " + file + " " + At(10) + " " + At(11) +
+                                                " " + At(21) + " " + At(251) + "; echo rc=$?");
+    EXPECT_NE(out.find("{\"address\": \"" + At(10) + "\", \"result\": \"written\""), std::string::npos) << out;
+    EXPECT_NE(out.find("{\"key\": \"20721.0\", \"value\": \"7\"}"), std::string::npos) << out;
+    EXPECT_NE(out.find("{\"key\": \"25521.0\", \"value\": \"xyz\", \"why\": \"invalid value\"}"), std::string::npos);
+    EXPECT_NE(out.find("the file is for model QAV M-UG2, the printer is QAV MC-1200"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"reason\": \"no answer (SNMP time-out: no answer)\""), std::string::npos) << out;
+    EXPECT_NE(out.find("rc=1"), std::string::npos) << "a failed printer fails the command";
+    EXPECT_EQ(SnmpGet(At(11), 20721), "INTEGER: 7");
+    EXPECT_EQ(SnmpGet(At(21), 20721), "INTEGER: 5") << "another model gets nothing";
+    // Applied again: nothing left to write.
+    const std::string again = qavtest::RunCommand(qavctl + " params apply " + file + " " + At(10) + "; echo rc=$?");
+    EXPECT_NE(again.find(At(10) + "  unchanged"), std::string::npos) << again;
+    EXPECT_NE(again.find("rc=0"), std::string::npos);
+}
+
+TEST_F(Printers, ConcurrentAndOneAfterAnotherAgree)
+{
+    const std::string file = dir_->File("same.qcd");
+    sim_->Command("set all object.20721 5");
+    ASSERT_TRUE(ExportPrinter(resources_, Links(), At(12), file).ok);
+    std::string data = qavtest::ReadFile(file);
+    data.replace(data.find("20721.0=5"), 9, "20721.0=6");
+    std::vector<std::string> addresses;
+    for (int i = 12; i <= 14; ++i) addresses.push_back(At(i));
+    addresses.push_back(At(252));
+    addresses.push_back(At(21));
+    const auto one = ApplyConfigData(resources_, Links(), data, addresses, 1);
+    sim_->Command("set all object.20721 5");
+    for (int i = 13; i <= 14; ++i) sim_->Command("set " + At(i) + " name \"Labeller " + std::to_string(i) + "\"");
+    const auto many = ApplyConfigData(resources_, Links(), data, addresses, kDefaultJobs);
+    ASSERT_EQ(one.size(), many.size());
+    for (size_t i = 0; i < one.size(); ++i) {
+        EXPECT_EQ(one[i].address, many[i].address);
+        EXPECT_EQ(one[i].state, many[i].state) << one[i].address;
+        EXPECT_EQ(one[i].reason, many[i].reason);
+        EXPECT_EQ(one[i].written, many[i].written);
+    }
+    EXPECT_EQ(one[0].state, ConfigRun::kWritten);
+    EXPECT_EQ(one[3].state, ConfigRun::kFailed);
+}
+
+// net-snmp's own agent: a GET needs the instance, and get-next of
+// "instance - 1" finds the standard objects of the default pages.
+TEST(StrictAgent, DefaultPagesOfAStandardAgent)
+{
+    if (!qavtest::HaveProgram("snmpd")) GTEST_SKIP() << "snmpd is not installed";
+    const int port = qavtest::PrepareAgentPort();
+    const std::string address = qavtest::LoopbackAddress(90);
+    qavtest::SnmpdAgent agent;
+    ASSERT_TRUE(agent.Start(address, port)) << agent.Log();
+    qavres::StringTable language;
+    qavres::ObjectTable objects;
+    ASSERT_TRUE(language.LoadFile(QAV_SOURCE_DIR "/resources/data/NCreseng.txt"));
+    ASSERT_TRUE(objects.LoadFile(QAV_SOURCE_DIR "/resources/data/QAVOIDER.txt"));
+    const PageBook book = LoadPages(language, objects, kDefaultBase);
+    SettingsDocument doc(book, language, kModeSystemFromList, false);
+    const LinkFactory links = SessionLinks(objects, "kestra", "kestra");
+    auto link = links();
+    ASSERT_EQ(link->Open("SNMP", address), 0);
+    ASSERT_EQ(ReadDocument(*link, doc), 0);
+    link->Close();
+    const PageModel& identity = doc.Pages()[0];
+    ASSERT_EQ(identity.Title(), "Identity");
+    const std::string sysName = qavtest::RunCommand("snmpget -v1 -c kestra -Oqv " + address + ":" +
+                                                    std::to_string(port) + " 1.3.6.1.2.1.1.5.0");
+    EXPECT_EQ("\"" + identity.Value(0) + "\"\n", sysName) << "sysName through get-next of 1.3.6.1.2.1.1.5";
+    EXPECT_EQ(identity.Value(3), "@unknown@") << "the maker's administrator is not there";
+    ASSERT_EQ(doc.Edit(0, 1, "Server room 2"), EditResult::kChanged);
+    ApplyOptions options;
+    options.check = false; // no printer class on a standard agent
+    const ApplyResult r = ApplyToPrinter(*link, "SNMP", address, doc, options);
+    EXPECT_TRUE(r.AllWritten()) << FailureReason(r, doc);
+    EXPECT_EQ(qavtest::RunCommand("snmpget -v1 -c kestra -Oqv " + address + ":" + std::to_string(port) +
+                                  " 1.3.6.1.2.1.1.6.0"),
+              "\"Server room 2\"\n");
+}
+
+} // namespace
