@@ -30,8 +30,10 @@ int ReadPage(PrinterLink& link, PageModel& page)
         }
         if (refs.empty()) continue;
         std::vector<std::string> values;
-        const int rc = link.ReadBlock(refs, values);
-        if (rc != 0 && firstFailure == 0) firstFailure = rc;
+        // A printer that did not answer one block answers no other: the
+        // rest stays unknown without waiting for it again.
+        const int rc = firstFailure == 0 ? link.ReadBlock(refs, values) : firstFailure;
+        if (rc != 0) firstFailure = rc;
         for (size_t k = 0; k < members.size(); ++k)
             page.SetRead(members[k], rc == 0 && k < values.size() ? values[k] : kUnknownValue);
     }
@@ -42,8 +44,11 @@ int ReadDocument(PrinterLink& link, SettingsDocument& document)
 {
     int firstFailure = 0;
     for (PageModel& page : document.Pages()) {
-        const int rc = ReadPage(link, page);
-        if (rc != 0 && firstFailure == 0) firstFailure = rc;
+        if (firstFailure == 0) {
+            firstFailure = ReadPage(link, page);
+        } else {
+            for (size_t i = 0; i < page.Parameters().size(); ++i) page.SetRead(static_cast<int>(i), kUnknownValue);
+        }
         page.RestoreChanges();
     }
     return firstFailure;

@@ -13,9 +13,11 @@
 namespace nconfig {
 
 // Reads one page over an open link, one request per block. 0 or the first
-// failing transport code (blocks not read stay "@unknown@").
+// failing transport code: a printer that did not answer one block is not
+// asked for the next (blocks not read stay "@unknown@").
 int ReadPage(PrinterLink& link, PageModel& page);
-// Every page of the document; pending changes are put back on top.
+// Every page of the document, up to the first failure; pending changes are
+// put back on top.
 int ReadDocument(PrinterLink& link, SettingsDocument& document);
 
 struct PageWrite {
