@@ -4,8 +4,17 @@
 // was written. One simulated fleet serves the whole binary.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <map>
+#include <thread>
 
 #include "TestPeers.h"
 #include "nconfig/Apply.h"
@@ -319,6 +328,157 @@ TEST(StrictAgent, DefaultPagesOfAStandardAgent)
     EXPECT_EQ(qavtest::RunCommand("snmpget -v1 -c kestra -Oqv " + address + ":" + std::to_string(port) +
                                   " 1.3.6.1.2.1.1.6.0"),
               "\"Server room 2\"\n");
+}
+
+// A printer that speaks only printer commands over TCP/IP: "{GOID;" and
+// "{SOID;" with their records, answered from a table of objects.
+class CommandPrinter {
+public:
+    explicit CommandPrinter(const std::string& address)
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
+        socklen_t len = sizeof sa;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(listener_, 4) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+            return;
+        port_ = ntohs(sa.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~CommandPrinter()
+    {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        ::close(listener_);
+    }
+    int Port() const { return port_; }
+    // oid -> {type, value}
+    std::map<std::string, std::pair<int, std::string>> objects;
+    std::atomic<int> gets{0};
+
+private:
+    static int Digits(const std::string& s, size_t& pos, int count)
+    {
+        const int v = std::atoi(s.substr(pos, count).c_str());
+        pos += count;
+        return v;
+    }
+    static std::string Number(int v, int digits)
+    {
+        char b[16];
+        std::snprintf(b, sizeof b, "%0*d", digits, v);
+        return b;
+    }
+    std::string Answer(const std::string& command)
+    {
+        const bool set = command.compare(0, 6, "{SOID;") == 0;
+        if (!set) ++gets;
+        size_t pos = 6;
+        std::string reply = "\x01\x02" "E" + command.substr(6, 3);
+        pos += 3;
+        while (pos + 3 <= command.size() && command.compare(pos, 2, "|}") != 0) {
+            const int oidLen = Digits(command, pos, 3);
+            const std::string oid = command.substr(pos, oidLen);
+            pos += oidLen + 2;
+            const int type = Digits(command, pos, 3);
+            const int valueLen = Digits(command, pos, 3);
+            const std::string value = command.substr(pos, valueLen);
+            pos += valueLen;
+            auto it = objects.find(oid);
+            reply += Number(static_cast<int>(oid.size()), 3) + oid;
+            if (it == objects.end()) {
+                reply += "02005000"; // noSuchName
+                continue;
+            }
+            if (set) it->second = {type, value};
+            reply += "00" + Number(it->second.first, 3) + Number(static_cast<int>(it->second.second.size()), 3) +
+                     it->second.second;
+        }
+        return reply + "\x03\x04\r\n";
+    }
+    void Serve()
+    {
+        while (!stop_) {
+            pollfd p{listener_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            const int peer = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (peer < 0) continue;
+            std::string pending;
+            char buf[4096];
+            for (;;) {
+                pollfd q{peer, POLLIN, 0};
+                if (stop_ || ::poll(&q, 1, 50) < 0) break;
+                if (!(q.revents & (POLLIN | POLLHUP))) continue;
+                const ssize_t n = ::read(peer, buf, sizeof buf);
+                if (n <= 0) break;
+                pending.append(buf, static_cast<size_t>(n));
+                const size_t end = pending.find("|}");
+                if (end == std::string::npos) continue;
+                const std::string reply = Answer(pending.substr(0, end + 2));
+                pending.erase(0, end + 2);
+                if (::write(peer, reply.data(), reply.size()) < 0) break;
+            }
+            ::close(peer);
+        }
+    }
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Over TCP/IP the printer commands know no get-next: each block is one get
+// of the objects themselves.
+TEST(PrinterCommands, ChecksReadsAndWritesOverTcpIp)
+{
+    const std::string address = qavtest::LoopbackAddress(96);
+    CommandPrinter printer(address);
+    ASSERT_NE(printer.Port(), 0);
+    const std::string maker = "1.3.6.1.4.1.32473.1.";
+    printer.objects[maker + "20901.0"] = {2, "0"};
+    printer.objects[maker + "20101.0"] = {4, "QAV M-UG2"};
+    printer.objects[maker + "23781.0"] = {4, "V1.02"};
+    printer.objects[maker + "20721.0"] = {2, "5"};
+    printer.objects[maker + "20701.0"] = {2, "3"};
+    printer.objects[maker + "25381.0"] = {2, "120"};
+    printer.objects[maker + "20841.0"] = {2, "0"};
+    qavres::StringTable language;
+    qavres::ObjectTable objects;
+    ASSERT_TRUE(language.LoadFile(QAV_SOURCE_DIR "/resources/data/NCreseng.txt"));
+    ASSERT_TRUE(objects.LoadFile(QAV_SOURCE_DIR "/resources/data/QAVOIDER.txt"));
+    const LinkFactory links = SessionLinks(objects, "kestra", "kestra");
+    const std::string where = address + ":" + std::to_string(printer.Port());
+
+    const StartPlan plan = [&] {
+        qavtest::TempDir data;
+        qavtest::WriteFile(data.File("QNASys.ini"), qavtest::ReadFile(QAV_SOURCE_DIR "/settings/initial/QNASys.ini"));
+        return PrepareStart("3 TCP/IP " + where, links, data.File("QNASys.ini"));
+    }();
+    ASSERT_EQ(plan.message, 0);
+    EXPECT_EQ(plan.line.model, "QAV M-UG2");
+    EXPECT_EQ(plan.base, 20000);
+
+    SettingsDocument doc(LoadPages(language, objects, plan.base), language, kModeList, false);
+    auto link = links();
+    ASSERT_EQ(link->Open("TCP/IP", where), 0);
+    const int before = printer.gets;
+    ASSERT_EQ(ReadDocument(*link, doc), 0);
+    link->Close();
+    EXPECT_EQ(printer.gets - before, 1) << "the Quality page: one block, one get";
+    const PageModel& quality = doc.Pages()[0];
+    EXPECT_EQ(quality.Value(0), "Fast [3]");
+    EXPECT_EQ(quality.Value(1), "5");
+    EXPECT_EQ(quality.Value(2), "1.20");
+    EXPECT_EQ(quality.Value(3), "@unknown@") << "an object the printer does not have";
+
+    ASSERT_EQ(doc.Edit(0, 1, "7"), EditResult::kChanged);
+    const ApplyResult r = ApplyToPrinter(*link, "TCP/IP", where, doc, ApplyOptions{});
+    EXPECT_TRUE(r.AllWritten()) << FailureReason(r, doc);
+    EXPECT_EQ(printer.objects[maker + "20721.0"].second, "7");
+    EXPECT_EQ(printer.objects[maker + "20841.0"].second, "2");
 }
 
 } // namespace
