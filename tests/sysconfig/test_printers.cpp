@@ -16,6 +16,7 @@
 #include <map>
 #include <thread>
 
+#include "SimFleet.h"
 #include "TestPeers.h"
 #include "nconfig/Apply.h"
 #include "nconfig/PrinterRuns.h"
@@ -34,9 +35,7 @@ protected:
     {
         port_ = qavtest::PrepareAgentPort();
         dir_ = new qavtest::TempDir;
-        ::setenv("QAV_DATA_DIR", dir_->Path().c_str(), 1);
-        for (const char* f : {"QNASys.ini", "QAVMgmtConfig.INI"})
-            qavtest::WriteFile(dir_->File(f), qavtest::ReadFile(std::string(QAV_SOURCE_DIR "/settings/initial/") + f));
+        nconfigtest::UseDataFolder(*dir_);
         std::string fleet;
         for (int i = 1; i <= kFleetSize; ++i)
             fleet += "[printer]\naddress = " + At(i) + "\nmodel = QAV M-UG2\nname = Labeller " + std::to_string(i) +
@@ -68,14 +67,9 @@ protected:
     {
         return SessionLinks(resources_.objects, resources_.readCommunity, resources_.writeCommunity);
     }
-    // What snmpget reads from a maker object of a printer ("INTEGER: 9").
     static std::string SnmpGet(const std::string& address, int object)
     {
-        std::string out = qavtest::RunCommand("snmpget -v1 -c kestra -Ov -t 1 -r 1 " + address + ":" +
-                                              std::to_string(port_) + " 1.3.6.1.4.1.32473.1." + std::to_string(object) +
-                                              ".0");
-        while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-        return out;
+        return nconfigtest::SnmpGetMaker(address, port_, object);
     }
     // The printer's pages of mode 3, read.
     static SettingsDocument Read(const std::string& address, int mode = kModeSystemFromList)
@@ -163,11 +157,11 @@ TEST_F(Printers, EditApplyAndReadBackThroughSnmp)
     auto link = Links()();
     const SingleApply s = ApplyAndReread(*link, doc, "SNMP", At(3), "QAV M-UG2", "V1.02", 0);
     ASSERT_TRUE(s.result.AllWritten()) << FailureReason(s.result, doc);
-    EXPECT_EQ(SnmpGet(At(3), 20721), "INTEGER: 9");
-    EXPECT_EQ(SnmpGet(At(3), 25361), "INTEGER: 1234");
-    EXPECT_EQ(SnmpGet(At(3), 25521), "STRING: \"AB12FFFF\"");
-    EXPECT_EQ(SnmpGet(At(3), 25061), "INTEGER: -5");
-    EXPECT_EQ(SnmpGet(At(3), 20841), "INTEGER: 2") << "the printer was told to take its settings";
+    EXPECT_EQ(SnmpGet(At(3), 20721), "9");
+    EXPECT_EQ(SnmpGet(At(3), 25361), "1234");
+    EXPECT_EQ(SnmpGet(At(3), 25521), "\"AB12FFFF\"");
+    EXPECT_EQ(SnmpGet(At(3), 25061), "-5");
+    EXPECT_EQ(SnmpGet(At(3), 20841), "2") << "the printer was told to take its settings";
     EXPECT_FALSE(doc.HasChanges());
     EXPECT_EQ(Value(doc, "Print", "25361.0"), "12.34 in") << "read again after the apply";
     EXPECT_EQ(Value(doc, "Identity", "201.0"), "Renamed labeller");
@@ -183,9 +177,9 @@ TEST_F(Printers, APrinterRefusesAValueItsRangeDoesNotHold)
     const SingleApply s = ApplyAndReread(*link, doc, "SNMP", At(4), "QAV M-UG2", "V1.02", 0);
     EXPECT_FALSE(s.result.AllWritten());
     EXPECT_EQ(FailureReason(s.result, doc), "page Print, 20661.0: refused by the printer (badValue)");
-    EXPECT_EQ(SnmpGet(At(4), 20661), "INTEGER: 812");
-    EXPECT_EQ(SnmpGet(At(4), 20641), "INTEGER: 812") << "the page stopped at its first failure";
-    EXPECT_EQ(SnmpGet(At(4), 20721), "INTEGER: 3") << "the next page was still written";
+    EXPECT_EQ(SnmpGet(At(4), 20661), "812");
+    EXPECT_EQ(SnmpGet(At(4), 20641), "812") << "the page stopped at its first failure";
+    EXPECT_EQ(SnmpGet(At(4), 20721), "3") << "the next page was still written";
     EXPECT_EQ(doc.Pages()[Page(doc, "Print")].Changes().Size(), 2u) << "kept for the next apply";
 }
 
@@ -227,14 +221,14 @@ TEST_F(Printers, AListOfTwentyWithTwoSilent)
         EXPECT_EQ(results[i].reason, "no answer (SNMP time-out: no answer)");
     }
     EXPECT_EQ(remaining, (std::vector<std::string>{At(7), At(15)}));
-    EXPECT_EQ(SnmpGet(At(1), 20721), "INTEGER: 8");
-    EXPECT_EQ(SnmpGet(At(20), 20701), "INTEGER: 3");
+    EXPECT_EQ(SnmpGet(At(1), 20721), "8");
+    EXPECT_EQ(SnmpGet(At(20), 20701), "3");
     // They come back: another pass over the two that remained writes them.
     sim_->Command("up " + At(7));
     sim_->Command("up " + At(15));
     const std::vector<ListLine> again = {{"SNMP", At(7), "", ""}, {"SNMP", At(15), "", ""}};
     for (const LineResult& r : ApplyListPass(Links(), again, doc, "QAV M-UG2", kDefaultJobs)) EXPECT_TRUE(r.written);
-    EXPECT_EQ(SnmpGet(At(15), 20721), "INTEGER: 8");
+    EXPECT_EQ(SnmpGet(At(15), 20721), "8");
 }
 
 TEST_F(Printers, QavctlExportsAndApplies)
@@ -260,8 +254,8 @@ TEST_F(Printers, QavctlExportsAndApplies)
     EXPECT_NE(out.find("the file is for model QAV M-UG2, the printer is QAV MC-1200"), std::string::npos) << out;
     EXPECT_NE(out.find("\"reason\": \"no answer (SNMP time-out: no answer)\""), std::string::npos) << out;
     EXPECT_NE(out.find("rc=1"), std::string::npos) << "a failed printer fails the command";
-    EXPECT_EQ(SnmpGet(At(11), 20721), "INTEGER: 7");
-    EXPECT_EQ(SnmpGet(At(21), 20721), "INTEGER: 5") << "another model gets nothing";
+    EXPECT_EQ(SnmpGet(At(11), 20721), "7");
+    EXPECT_EQ(SnmpGet(At(21), 20721), "5") << "another model gets nothing";
     // Applied again: nothing left to write.
     const std::string again = qavtest::RunCommand(qavctl + " params apply " + file + " " + At(10) + "; echo rc=$?");
     EXPECT_NE(again.find(At(10) + "  unchanged"), std::string::npos) << again;

@@ -26,6 +26,7 @@
 
 #include "ListDlg.h"
 #include "ParamWindow.h"
+#include "SimFleet.h"
 #include "TestPeers.h"
 #include "Ui.h"
 #include "WindowFinder.h"
@@ -57,9 +58,7 @@ protected:
     {
         port_ = qavtest::PrepareAgentPort();
         dir_ = new qavtest::TempDir;
-        ::setenv("QAV_DATA_DIR", dir_->Path().c_str(), 1);
-        for (const char* f : {"QNASys.ini", "QAVMgmtConfig.INI"})
-            qavtest::WriteFile(dir_->File(f), qavtest::ReadFile(std::string(QAV_SOURCE_DIR "/settings/initial/") + f));
+        nconfigtest::UseDataFolder(*dir_);
         std::string fleet;
         const char* names[] = {"Shipping labeller", "Returns labeller", "Spare labeller", "Dock labeller"};
         for (int i = 1; i <= 4; ++i)
@@ -109,11 +108,7 @@ protected:
     }
     static std::string SnmpGet(const std::string& address, int object)
     {
-        std::string out = qavtest::RunCommand("snmpget -v1 -c kestra -Oqv -t 1 -r 1 " + address + ":" +
-                                              std::to_string(port_) + " 1.3.6.1.4.1.32473.1." + std::to_string(object) +
-                                              ".0");
-        while (!out.empty() && out.back() == '\n') out.pop_back();
-        return out;
+        return nconfigtest::SnmpGetMaker(address, port_, object);
     }
     static QStringList TabTitles(const CParamWindow& w)
     {
