@@ -3,10 +3,15 @@
 // net-snmp's snmpget to read back what was written.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "TestPeers.h"
+#include "nconfig/Printer.h"
+#include "nconfig/StartUp.h"
 
 namespace nconfigtest {
 
@@ -29,5 +34,50 @@ inline std::string SnmpGetMaker(const std::string& address, int port, int object
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
     return out;
 }
+
+// A fixture whose cases share one simulated fleet (started by the suite),
+// the data folder and the tool's resources as they ship.
+class FleetSuite : public ::testing::Test {
+protected:
+    // Starts the simulator with the fleet text; call from SetUpTestSuite.
+    static void StartFleet(const std::string& fleet)
+    {
+        port_ = qavtest::PrepareAgentPort();
+        dir_ = new qavtest::TempDir;
+        UseDataFolder(*dir_);
+        qavtest::WriteFile(dir_->File("fleet"), fleet);
+        sim_ = new qavtest::PrinterSim;
+        started_ = sim_->Start({"--fleet", dir_->File("fleet"), "--port", std::to_string(port_)});
+        std::string error;
+        loaded_ = nconfig::LoadToolResources(resources_, error) == nconfig::ResourceFailure::kNone;
+        if (!loaded_) std::fprintf(stderr, "%s\n", error.c_str());
+    }
+    static void TearDownTestSuite()
+    {
+        delete sim_;
+        delete dir_;
+        sim_ = nullptr;
+        dir_ = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(started_) << sim_->Log();
+        ASSERT_TRUE(loaded_);
+    }
+
+    static std::string At(int slot) { return qavtest::LoopbackAddress(slot); }
+    static nconfig::LinkFactory Links()
+    {
+        return nconfig::SessionLinks(resources_.objects, resources_.readCommunity, resources_.writeCommunity);
+    }
+    static std::string SnmpGet(const std::string& address, int object) { return SnmpGetMaker(address, port_, object); }
+
+    static inline int port_ = 0;
+    static inline qavtest::TempDir* dir_ = nullptr;
+    static inline qavtest::PrinterSim* sim_ = nullptr;
+    static inline bool started_ = false;
+    static inline bool loaded_ = false;
+    static inline nconfig::ToolResources resources_;
+};
 
 } // namespace nconfigtest

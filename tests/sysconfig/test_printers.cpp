@@ -29,13 +29,10 @@ namespace {
 
 constexpr int kFleetSize = 20;
 
-class Printers : public ::testing::Test {
+class Printers : public nconfigtest::FleetSuite {
 protected:
     static void SetUpTestSuite()
     {
-        port_ = qavtest::PrepareAgentPort();
-        dir_ = new qavtest::TempDir;
-        nconfigtest::UseDataFolder(*dir_);
         std::string fleet;
         for (int i = 1; i <= kFleetSize; ++i)
             fleet += "[printer]\naddress = " + At(i) + "\nmodel = QAV M-UG2\nname = Labeller " + std::to_string(i) +
@@ -44,32 +41,7 @@ protected:
         fleet += "[printer]\naddress = " + At(22) + "\nmodel = QAV M-UG2\nstatus = receiving\n";        // class 5
         fleet += "[printer]\naddress = " + At(23) + "\nmodel = QAV M-UG2\nstatus = ribbon-near-end\n"; // class 27
         fleet += "[printer]\naddress = " + At(24) + "\nmodel = QAV M-UG2\nname = Mover\n";
-        qavtest::WriteFile(dir_->File("fleet"), fleet);
-        sim_ = new qavtest::PrinterSim;
-        started_ = sim_->Start({"--fleet", dir_->File("fleet"), "--port", std::to_string(port_)});
-        std::string error;
-        loaded_ = LoadToolResources(resources_, error) == ResourceFailure::kNone;
-        if (!loaded_) std::fprintf(stderr, "%s\n", error.c_str());
-    }
-    static void TearDownTestSuite()
-    {
-        delete sim_;
-        delete dir_;
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(started_) << sim_->Log();
-        ASSERT_TRUE(loaded_);
-    }
-
-    static std::string At(int slot) { return qavtest::LoopbackAddress(slot); }
-    static LinkFactory Links()
-    {
-        return SessionLinks(resources_.objects, resources_.readCommunity, resources_.writeCommunity);
-    }
-    static std::string SnmpGet(const std::string& address, int object)
-    {
-        return nconfigtest::SnmpGetMaker(address, port_, object);
+        StartFleet(fleet);
     }
     // The printer's pages of mode 3, read.
     static SettingsDocument Read(const std::string& address, int mode = kModeSystemFromList)
@@ -111,13 +83,6 @@ protected:
         const EditResult r = doc.Edit(p, Param(doc, p, key), text);
         EXPECT_TRUE(r == EditResult::kChanged) << key << " = " << text;
     }
-
-    static inline int port_ = 0;
-    static inline qavtest::TempDir* dir_ = nullptr;
-    static inline qavtest::PrinterSim* sim_ = nullptr;
-    static inline bool started_ = false;
-    static inline bool loaded_ = false;
-    static inline ToolResources resources_;
 };
 
 TEST_F(Printers, TheCheckBeforeTheWindow)

@@ -52,35 +52,22 @@ bool Until(F done, int timeoutMs = 10000)
     return true;
 }
 
-class Windows : public ::testing::Test {
+class Windows : public nconfigtest::FleetSuite {
 protected:
     static void SetUpTestSuite()
     {
-        port_ = qavtest::PrepareAgentPort();
-        dir_ = new qavtest::TempDir;
-        nconfigtest::UseDataFolder(*dir_);
         std::string fleet;
         const char* names[] = {"Shipping labeller", "Returns labeller", "Spare labeller", "Dock labeller"};
         for (int i = 1; i <= 4; ++i)
             fleet += "[printer]\naddress = " + At(i) + "\nmodel = QAV M-UG2\nname = " + names[i - 1] +
                      "\nlocation = Warehouse A\nmanager = J. Baker\ncomment = Dock " + std::to_string(i) + "\n";
         fleet += "[printer]\naddress = " + At(5) + "\nmodel = QAV MC-1200\nname = Pallets\n";
-        qavtest::WriteFile(dir_->File("fleet"), fleet);
-        sim_ = new qavtest::PrinterSim;
-        started_ = sim_->Start({"--fleet", dir_->File("fleet"), "--port", std::to_string(port_)});
-        std::string error;
-        loaded_ = LoadToolResources(resources_, error) == ResourceFailure::kNone;
+        StartFleet(fleet);
         SetLanguage(&resources_.language);
-    }
-    static void TearDownTestSuite()
-    {
-        delete sim_;
-        delete dir_;
     }
     void SetUp() override
     {
-        ASSERT_TRUE(started_) << sim_->Log();
-        ASSERT_TRUE(loaded_);
+        FleetSuite::SetUp();
         ::setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
         SetMessageSink([this](int id, const QString&) { messages_.push_back(id); });
     }
@@ -90,13 +77,12 @@ protected:
         SetFileChooser(nullptr);
     }
 
-    static std::string At(int slot) { return qavtest::LoopbackAddress(slot); }
     static WindowSetup Setup(int mode, const std::string& address, const std::string& model = "QAV M-UG2",
                              int base = 20000)
     {
         WindowSetup s;
         s.resources = &resources_;
-        s.links = SessionLinks(resources_.objects, resources_.readCommunity, resources_.writeCommunity);
+        s.links = Links();
         s.mode = mode;
         s.port = "SNMP";
         s.address = address;
@@ -105,10 +91,6 @@ protected:
         s.base = base;
         s.applyWaitMs = 0;
         return s;
-    }
-    static std::string SnmpGet(const std::string& address, int object)
-    {
-        return nconfigtest::SnmpGetMaker(address, port_, object);
     }
     static QStringList TabTitles(const CParamWindow& w)
     {
@@ -133,12 +115,6 @@ protected:
         return -1;
     }
 
-    static inline int port_ = 0;
-    static inline qavtest::TempDir* dir_ = nullptr;
-    static inline qavtest::PrinterSim* sim_ = nullptr;
-    static inline bool started_ = false;
-    static inline bool loaded_ = false;
-    static inline ToolResources resources_;
     qavtest::TempDir runtime_;
     std::vector<int> messages_;
 };
