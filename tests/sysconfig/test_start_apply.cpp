@@ -244,6 +244,24 @@ TEST_F(Applying, NoControlWriteWithoutAWholePage)
     EXPECT_EQ(net_.Value("10.0.0.1", kObjectControl), "");
 }
 
+TEST_F(Applying, AListPrinterTakesItsSettingsOnlyWhenWrittenWhole)
+{
+    Read();
+    printer_->refused[{201, 0}] = -3;
+    ASSERT_EQ(doc_.Edit(0, Index(0, "20741.0"), "7"), EditResult::kChanged);
+    ASSERT_EQ(doc_.Edit(2, Index(2, "201.0"), "New name"), EditResult::kChanged);
+    ASSERT_EQ(doc_.Edit(3, Index(3, "20721.0"), "9"), EditResult::kChanged);
+    auto link = net_.Links()();
+    ApplyOptions list;
+    list.stopAtFailedPage = true;
+    const ApplyResult r = ApplyToPrinter(*link, "SNMP", "10.0.0.1", doc_, list);
+    EXPECT_TRUE(r.anyComplete);
+    EXPECT_FALSE(r.AllWritten());
+    ASSERT_EQ(r.pages.size(), 2u) << "the failed page ends the printer";
+    EXPECT_EQ(net_.Value("10.0.0.1", 20721), "5");
+    EXPECT_EQ(net_.Value("10.0.0.1", kObjectControl), "") << "it stays in the list and takes nothing yet";
+}
+
 TEST_F(Applying, TheNewAddressIsTakenOnlyWhenWritten)
 {
     Read();

@@ -111,7 +111,11 @@ ApplyResult ApplyToPrinter(PrinterLink& link, const std::string& port, const std
         r.pages.push_back(w);
         if (!w.complete && options.stopAtFailedPage) break;
     }
-    if (r.anyComplete) r.controlCode = link.Write(kObjectControl, 0, kApplySettings);
+    // One printer: the settings of the pages written are taken. A printer of
+    // a list takes them only when all its pages were written; it stays in
+    // the list otherwise and is written again whole.
+    const bool take = options.stopAtFailedPage ? r.anyComplete && r.AllWritten() : r.anyComplete;
+    if (take) r.controlCode = link.Write(kObjectControl, 0, kApplySettings);
     link.Close();
     return r;
 }

@@ -30,7 +30,9 @@ struct PageWrite {
 
 struct ApplyOptions {
     bool check = true;            // run the printer check first
-    bool stopAtFailedPage = false; // list mode: the first failed page ends the printer
+    // List mode: the first failed page ends the printer, and the printer is
+    // told to take its settings only when every page was written.
+    bool stopAtFailedPage = false;
     // List mode: the model the pages are for; a printer of another model is
     // not written. Empty: no comparison.
     std::string expectModel;
@@ -59,7 +61,8 @@ struct ApplyResult {
 // neither 0 nor 27, or of another model gets nothing); then page by page in
 // tab order, entry by entry in change-set order, one set per parameter; a
 // page stops at its first failure (and with stopAtFailedPage so does the
-// printer); last 20841.0 = "2" when at least one page was written whole.
+// printer); last 20841.0 = "2" when at least one page was written whole
+// (with stopAtFailedPage: when every page was).
 // The link is opened and closed here. Change sets are not touched.
 ApplyResult ApplyToPrinter(PrinterLink& link, const std::string& port, const std::string& address,
                            const SettingsDocument& document, const ApplyOptions& options);
