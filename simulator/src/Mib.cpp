@@ -1,16 +1,41 @@
 #include "Mib.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace qavsim {
 
-void Mib::Set(const Oid& oid, Value value, bool writable) { entries_[oid] = Entry{std::move(value), writable}; }
+void Mib::Set(const Oid& oid, Value value, bool writable)
+{
+    Entry& e = entries_[oid];
+    e.value = std::move(value);
+    e.writable = writable;
+}
+
+void Mib::Limit(const Oid& oid, Range range) { entries_[oid].range = range; }
+
+bool Range::Accepts(const Value& v) const
+{
+    switch (kind) {
+    case kAny: return true;
+    case kNumber: return v.number >= low && v.number <= high;
+    case kLength: return static_cast<int64_t>(v.bytes.size()) >= low && static_cast<int64_t>(v.bytes.size()) <= high;
+    case kHexLength:
+        if (static_cast<int64_t>(v.bytes.size()) < low || static_cast<int64_t>(v.bytes.size()) > high) return false;
+        for (unsigned char c : v.bytes) {
+            if (!std::isxdigit(c)) return false;
+        }
+        return true;
+    case kLoopback: return v.bytes.size() == 4 && static_cast<uint8_t>(v.bytes[0]) == 127;
+    }
+    return false;
+}
 
 void Mib::Update(const Oid& oid, Value value)
 {
     auto it = entries_.find(oid);
     if (it == entries_.end()) {
-        entries_[oid] = Entry{std::move(value), false};
+        entries_[oid] = Entry{std::move(value), false, {}};
     } else {
         it->second.value = std::move(value);
     }
@@ -130,6 +155,8 @@ std::optional<Message> Answer(Mib& mib, const AgentPolicy& policy, const Message
             status = v1 ? kNoSuchName : kNotWritable;
         } else if (!SameFamily(e->value.type, vb.value.type)) {
             status = v1 ? kBadValue : kWrongType;
+        } else if (!e->range.Accepts(vb.value)) {
+            status = kBadValue;
         }
         if (status) return ErrorAnswer(request, status, i);
     }

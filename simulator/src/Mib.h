@@ -9,14 +9,34 @@
 
 namespace qavsim {
 
+// The values a writable object takes; a SET outside them answers badValue.
+struct Range {
+    enum Kind : uint8_t {
+        kAny,       // any value of the object's type
+        kNumber,    // an integer between low and high
+        kLength,    // a text of low to high characters
+        kHexLength, // a text of low to high hexadecimal digits
+        kLoopback,  // an address of 127.0.0.0/8
+    };
+    Kind kind = kAny;
+    int64_t low = 0;
+    int64_t high = 0;
+
+    bool Accepts(const Value& value) const;
+};
+
 class Mib {
 public:
     struct Entry {
         Value value;
         bool writable = false;
+        Range range;
     };
 
+    // Sets an entry's value and writability; a range given before stays.
     void Set(const Oid& oid, Value value, bool writable);
+    // Limits the values a SET may give the entry.
+    void Limit(const Oid& oid, Range range);
     // Changes the value of an existing entry (or creates a read-only one).
     void Update(const Oid& oid, Value value);
     const Entry* Find(const Oid& oid) const;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "Parameters.h"
 #include "Recording.h"
 #include "qavres/Resources.h"
 
@@ -253,6 +254,9 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
         const bool writable = makers || number == obj::kContact || number == obj::kName || number == obj::kLocation;
         SetObject(number, v, writable, makers ? 0 : -1);
     }
+    // The system parameters with their ranges: the description below fills
+    // in what it knows and keeps the ranges.
+    if (entry.maker) InstallParameters(mib_, table, entry);
 
     auto text = [&](int number, const std::string& value, bool writable = true) {
         SetObject(number, Value::Text(value), writable, number >= 20001 ? 0 : -1);

@@ -70,6 +70,8 @@ public:
     Mib& Objects() { return mib_; }
     const AgentPolicy& Policy() const { return policy_; }
     bool Answering() const { return answering_; }
+    // The printer answers on another address from now on.
+    void MoveTo(uint32_t address) { entry_.address = address; }
     void SetAnswering(bool on) { answering_ = on; }
 
     // Sets the maker's status code and the standard objects that follow it.

@@ -110,6 +110,7 @@ bool Simulator::Start(const Fleet& fleet, int port, std::string& error)
     }
     trapAddress_ = fleet.trapAddress;
     trapPort_ = fleet.trapPort;
+    port_ = port;
     if (trapPort_ <= 0) {
         const char* env = std::getenv("QAV_TRAP_PORT");
         trapPort_ = env && std::atoi(env) > 0 ? std::atoi(env) : 162;
@@ -257,6 +258,10 @@ void Simulator::HandleDatagram(Served& s)
         const std::string bytes = Encode(*response);
         ::sendto(s.socket, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
         ++answered_;
+        if (!changed.empty()) {
+            FollowSettings(s, changed);
+            return; // the socket may have changed; the rest waits for the next round
+        }
     }
 }
 

@@ -62,11 +62,15 @@ private:
     Served* Find(const std::string& address);
     bool SendTrap(Served& s, int generic, int specific, const Printer::TrapDetails& details, std::string& error);
     void HandleDatagram(Served& s);
+    // After a SET: a printer told to apply its system settings moves to the
+    // own address written before (AddressMove.cpp).
+    void FollowSettings(Served& s, const std::vector<Oid>& changed);
 
     const qavres::ObjectTable& table_;
     std::vector<std::unique_ptr<Served>> printers_;
     uint32_t trapAddress_ = 0x7F000001;
     int trapPort_ = 162;
+    int port_ = 161;
     int epoll_ = -1;
     std::atomic<bool> stop_{false};
     unsigned long answered_ = 0;

@@ -139,6 +139,25 @@ TEST_F(PrinterObjects, ReadByNumberNeedsTheExactObjectAndType)
     EXPECT_EQ(value, "");
 }
 
+TEST_F(PrinterObjects, SessionGetAsksForTheObjectsThemselves)
+{
+    qavobj::Session session;
+    ASSERT_EQ(session.Open(Agent()), 0);
+    std::vector<qavobj::Session::Answer> answers;
+    auto out = session.Get({"1.3.6.1.2.1.1.6.0", "1.3.6.1.2.1.1.5.0"}, answers);
+    ASSERT_TRUE(out.ok()) << out.code;
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[0].oid, "1.3.6.1.2.1.1.6.0");
+    EXPECT_EQ(answers[0].value, "Hall 3");
+    EXPECT_EQ(answers[1].value, "printer-5");
+    // A strict agent: an object without its instance is no object (SNMPv1:
+    // noSuchName at that binding, the rest not processed).
+    out = session.Get({"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.6"}, answers);
+    ASSERT_TRUE(out.ok()) << out.code;
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[1].type, QBP_ERR_NOSUCHNAME);
+}
+
 TEST_F(PrinterObjects, SilentPrinterLeavesTheConnectionDown)
 {
     std::vector<ObjectRequest> r = {{4, 201}};
@@ -216,6 +235,10 @@ TEST(PrinterObjectsWrite, StringAndIntegerWritesFindTheInstanceFirst)
     EXPECT_EQ(qavobj::WriteIntegerObject(target, context, 201, 1).code, qavobj::kCheckFailed);
     // A write the agent refuses (sysDescr is read-only) fails with its status.
     EXPECT_NE(qavobj::WriteStringObject(target, context, 161, "x").code, 0);
+    out = qavobj::WriteByNumber(target, context, 161, 0, "x");
+    EXPECT_EQ(out.code, qavobj::kCheckFailed);
+    EXPECT_LT(out.refusedStatus, 0) << "the agent's status is kept for the reason";
+    EXPECT_EQ(qavobj::WriteByNumber(target, context, 221, 0, "Dock 8").refusedStatus, 0);
 }
 
 } // namespace

@@ -449,6 +449,7 @@ const std::vector<TextGroup>& ConfigTextsInUse()
 {
     static const std::vector<TextGroup> groups = {
         {"printer list of the list mode and tree", Ids(5020, 5031)},
+        {"parameter windows", Ids(5040, 5055)},
         {"file filters", Ids(5100, 5102)},
         {"messages", Ids(6000, 6006)},
         {"default pages: count and window titles", Ids(10001, 10005)},
@@ -492,7 +493,8 @@ const std::map<std::string, std::map<int, std::string>>& Formats()
          {{8080, "ddd"}, {8081, "ddd"}, {8082, "ddd"}, // code, result, system error
           {8083, "dd"},                              // code, result
           {8090, "dd"}, {8091, "dd"}}},              // result, system error
-        {"NCreseng", {{5031, "s"}}},                 // parameter name
+        {"NCreseng", {{5031, "s"},                   // parameter name
+                      {5048, "s"}}},                 // why the settings were not written
     };
     return formats;
 }

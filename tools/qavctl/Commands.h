@@ -34,6 +34,8 @@ int RunSearch(const Args& args);
 
 // The environmental log (envlog).
 int RunEnvlog(const Args& args);
+// A printer's system parameters (params export, params apply).
+int RunParams(const Args& args);
 
 // Reports a usage error on stderr and returns 2.
 int UsageError(const std::string& message);

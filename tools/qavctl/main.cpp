@@ -26,6 +26,9 @@ const std::vector<Command>& AllCommands()
         {"envlog", "",
          "write one environmental log report now, as QAVLogConfig.INI says (head check included when on)",
          RunEnvlog},
+        {"params", "export ADDRESS FILE | apply [--json] [--jobs N] FILE.qcd ADDRESS...",
+         "export a printer's system parameters (FILE.qcd: configuration data, else text), or apply a "
+         "configuration-data file to printers", RunParams},
     };
     return commands;
 }

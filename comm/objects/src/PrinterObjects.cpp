@@ -223,6 +223,7 @@ Outcome ByNumber(CQBPTrans& trans, const Context& context, int object, int insta
     // like any other answer that is not the object asked for.
     if (answer.GetSize() != 1 || answer.OidAt(0) != oid || answer.GetType(0) != type) {
         result.code = kCheckFailed;
+        if (answer.GetSize() >= 1 && answer.GetType(0) < 0) result.refusedStatus = answer.GetType(0);
     } else if (out) {
         ValueText(answer, 0, *out);
     }
@@ -422,6 +423,16 @@ Outcome Session::Write(const Context& context, int object, int instance, const s
 
 Outcome Session::GetNext(const std::vector<std::string>& oids, std::vector<Answer>& answers)
 {
+    return Request(ber::kGetNextRequest, oids, answers);
+}
+
+Outcome Session::Get(const std::vector<std::string>& oids, std::vector<Answer>& answers)
+{
+    return Request(ber::kGetRequest, oids, answers);
+}
+
+Outcome Session::Request(int pdu, const std::vector<std::string>& oids, std::vector<Answer>& answers)
+{
     answers.clear();
     if (!impl_) return Failed(QBP_NOT_OPEN);
     if (oids.empty() || oids.size() > static_cast<size_t>(kMaxObjects)) return Failed(QBP_INVALID_ARGUMENT);
@@ -431,7 +442,8 @@ Outcome Session::GetNext(const std::vector<std::string>& oids, std::vector<Answe
         if (rc != 0) return Failed(rc);
     }
     CQBPVb result;
-    const int rc = impl_->session->GetNextObject(request, result);
+    const int rc = pdu == ber::kGetRequest ? impl_->session->GetObject(request, result)
+                                           : impl_->session->GetNextObject(request, result);
     if (rc != 0) return ExchangeFailed(rc);
     for (int i = 0; i < result.GetSize(); ++i) {
         Answer a;

@@ -58,6 +58,10 @@ struct Outcome {
     bool setCommunityFailed = false;  // the window says "SetCommunity failed"
     Step failedStep = Step::kNone;    // set with the codes of the library
     int lastError = 0;                // the thread's last-error value right after that step failed
+    // A read or write by number that the printer refused: the binding's
+    // negative status (-3 badValue, -2 noSuchName, ...); code is then
+    // kCheckFailed. 0 otherwise.
+    int refusedStatus = 0;
     bool ok() const { return code == 0; }
 };
 
@@ -143,8 +147,15 @@ public:
         std::string value;
     };
     Outcome GetNext(const std::vector<std::string>& oids, std::vector<Answer>& answers);
+    // One get of several OIDs given in full, the same way; on TCP/IP, COM
+    // and USB sessions it travels as a printer command, which knows no
+    // get-next. A binding the printer refused carries its negative status
+    // as its type.
+    Outcome Get(const std::vector<std::string>& oids, std::vector<Answer>& answers);
 
 private:
+    Outcome Request(int pdu, const std::vector<std::string>& oids, std::vector<Answer>& answers);
+
     struct Impl;
     Impl* impl_ = nullptr;
 };
