@@ -65,15 +65,9 @@ void Printer::FillEnvironment()
     // Settings.
     const bool directThermal = entry_.model.find("MD-") != std::string::npos;
     text(20001, directThermal ? "Direct thermal" : "Thermal transfer");
-    integer(20701, 6);
-    integer(20721, 3);
     text(20681, "Gap");
-    integer(20641, 1216);
-    integer(20661, 832);
-    integer(20741, 4);
-    integer(20761, -2);
-    integer(25061, 15);  // 1.5 mm
-    integer(25081, -3);
+    // Speed, darkness, pitch, width, offsets, stop position and backfeed are
+    // system parameters: they keep the values and ranges the parameters gave.
 
     // Memory sizes: total in MB, the areas in KB.
     integer(20421, 64);
