@@ -32,6 +32,9 @@ int RunConfig(const Args& args);
 int RunDiscover(const Args& args);
 int RunSearch(const Args& args);
 
+// Downloading a file into printers (load).
+int RunLoad(const Args& args);
+
 // Reports a usage error on stderr and returns 2.
 int UsageError(const std::string& message);
 

@@ -22,6 +22,11 @@ const std::vector<Command>& AllCommands()
          RunDiscover},
         {"search", "",
          "run the device search of QAVSearchConfig.qso into the group file of the data folder", RunSearch},
+        {"load",
+         "FILE ADDRESS... [--list FILE] [--parallel N] [--downgrade] [--report FILE] [--json]\n"
+         "           [--ftp SERVER [--ftp-user USER] [--ftp-password-file FILE]]",
+         "download a file into printers (ADDRESS: a.b.c.d, TCP/IP:a.b.c.d:port, COMn:9600,8,N,1, USB:path, LPTn)",
+         RunLoad},
     };
     return commands;
 }
