@@ -149,6 +149,8 @@ Oid StandardInstance(const Oid& base, uint32_t address)
     return {0};
 }
 
+} // namespace
+
 Value ValueOfType(int type, const std::string& text)
 {
     switch (type) {
@@ -170,8 +172,6 @@ Value ValueOfType(int type, const std::string& text)
     default: return Value::Text(text);
     }
 }
-
-} // namespace
 
 std::string AddressText(uint32_t a)
 {
