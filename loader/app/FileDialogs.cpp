@@ -60,8 +60,10 @@ constexpr int kFieldLabels[] = {kKindLabel, kModelLabel, kVersionLabel, kSizeLab
 QStringList FieldValues(const nload::FileInfo& info)
 {
     if (info.kind == nload::kKindGaiji) return {Q(nload::KindText(Texts(), info)), "", "", "", "", "", ""};
-    return {Q(nload::KindText(Texts(), info)), Q(info.model),  Q(info.version), Q(nload::SizeText(info)),
-            Q(nload::ChecksumText(info)),      Q(info.text1), Q(info.text2)};
+    // Padding blanks are not shown.
+    return {Q(nload::KindText(Texts(), info)),   Q(nload::TrimRight(info.model)), Q(info.version),
+            Q(nload::SizeText(info)),            Q(nload::ChecksumText(info)),    Q(nload::TrimRight(info.text1)),
+            Q(nload::TrimRight(info.text2))};
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "Texts.h"
 
+#include <QGuiApplication>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -42,6 +44,14 @@ MessageHandler SetMessageHandler(MessageHandler handler)
 QMessageBox::StandardButton Message(QWidget* parent, Box kind, const QString& text, const QString& detail)
 {
     if (Handler()) return Handler()(kind, text, detail);
+    // Without a screen nobody could answer: the message goes to standard
+    // error, and a question is answered No.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == "offscreen" || platform == "minimal") {
+        std::fprintf(stderr, "nload: %s%s%s\n", text.toUtf8().constData(), detail.isEmpty() ? "" : ": ",
+                     detail.toUtf8().constData());
+        return kind == Box::kQuestion ? QMessageBox::No : QMessageBox::Ok;
+    }
     const QMessageBox::Icon icon = kind == Box::kError     ? QMessageBox::Critical
                                    : kind == Box::kWarning ? QMessageBox::Warning
                                    : kind == Box::kQuestion ? QMessageBox::Question

@@ -26,7 +26,8 @@ QString Plain(int id);
 enum class Box { kError, kWarning, kInformation, kQuestion };
 
 // Shows `text` (with an optional detail line) and returns the button
-// pressed: Ok, or Yes/No for a question.
+// pressed: Ok, or Yes/No for a question. Without a screen (the offscreen
+// platform) the text goes to standard error and a question is answered No.
 QMessageBox::StandardButton Message(QWidget* parent, Box kind, const QString& text, const QString& detail = {});
 inline QMessageBox::StandardButton Message(QWidget* parent, Box kind, int textId, const QString& detail = {})
 {
