@@ -44,6 +44,7 @@ protected:
         qavtest::RunCommand("mkdir -p '" + rom + "/MAIN/UG2'");
         file_ = loadertest::MakeLoadFile({.contentSize = 70000});
         loadertest::WriteBytes(rom + "/MAIN/UG2/MUG2V105.BIN", file_);
+        loadertest::WriteBytes(rom + "/MAIN/UG2/MUG2 V105 #2.BIN", file_);
         Trailer t = ParseTrailer(file_.data() + file_.size() - kTrailerSize);
         char line[256];
         std::snprintf(line, sizeof line, "MUG2V105.BIN,MAIN/UG2,MAIN,M-UG2,V1.05,LABEL FW,REL 2,%u,%08X,\r\n",
@@ -85,8 +86,10 @@ TEST_F(CatalogServer, FileOfASubFolderArrivesByteForByte)
     qavtest::TempDir temp;
     std::string error;
     ASSERT_TRUE(FetchFile(peer_->Server(), "MAIN/UG2/MUG2V105.BIN", temp.File("f.bin"), &error)) << error;
-    const std::string got = qavtest::ReadFile(temp.File("f.bin"));
-    EXPECT_EQ(got, std::string(file_.begin(), file_.end()));
+    EXPECT_EQ(qavtest::ReadFile(temp.File("f.bin")), std::string(file_.begin(), file_.end()));
+    // Blanks and other characters a URL cannot carry as they are.
+    ASSERT_TRUE(FetchFile(peer_->Server(), "MAIN/UG2/MUG2 V105 #2.BIN", temp.File("g.bin"), &error)) << error;
+    EXPECT_EQ(qavtest::ReadFile(temp.File("g.bin")), std::string(file_.begin(), file_.end()));
 }
 
 TEST_F(CatalogServer, RefusalsNameServerAndFileButNotThePassword)

@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -46,21 +45,22 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* user)
     return std::fwrite(data, size, count, static_cast<FILE*>(user)) * size;
 }
 
-// Percent-encodes the bytes of a path part that a URL cannot carry as they are.
+// The path with each of its parts percent-encoded by libcurl ('/' stays).
 std::string UrlPath(const std::string& path)
 {
-    static const char* hex = "0123456789ABCDEF";
     std::string out;
-    for (unsigned char c : path) {
-        if (std::isalnum(c) || std::strchr("/-._~", c)) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
+    size_t from = 0;
+    for (;;) {
+        const size_t slash = path.find('/', from);
+        const std::string part = path.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
+        if (char* escaped = curl_easy_escape(nullptr, part.c_str(), static_cast<int>(part.size()))) {
+            out += escaped;
+            curl_free(escaped);
         }
+        if (slash == std::string::npos) return out;
+        out += '/';
+        from = slash + 1;
     }
-    return out;
 }
 
 } // namespace
