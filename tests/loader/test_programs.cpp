@@ -10,8 +10,10 @@
 #include <chrono>
 #include <thread>
 
+#include "FtpPeer.h"
 #include "LoadFiles.h"
 #include "TestPeers.h"
+#include "nload/Trailer.h"
 #include "qavplatform/ProgramStart.h"
 #include "qavres/Resources.h"
 
@@ -190,6 +192,29 @@ TEST_F(Programs, QavctlDowngradeAndAFailingPrinterGiveExitStatusOne)
     EXPECT_EQ(Qavctl({file, Address(kOld), "--downgrade"}, out), 1);
     EXPECT_NE(out.find(Texts().Get(8093)), std::string::npos) << out; // the printer refused the size
     EXPECT_EQ(Qavctl({file, "10.0.0.1:x"}, out), 2) << out;           // not a printer
+}
+
+TEST_F(Programs, QavctlTakesTheFileFromTheFtpCatalogWithThePasswordFromAFile)
+{
+    qavtest::TempDir root;
+    qavtest::RunCommand("mkdir -p '" + root.File("ROM_FILE/MAIN") + "'");
+    const auto bytes = loadertest::MakeLoadFile({.version = "V1.20", .contentSize = 50000});
+    loadertest::WriteBytes(root.File("ROM_FILE/MAIN/MUG2V120.BIN"), bytes);
+    const nload::Trailer t = nload::ParseTrailer(bytes.data() + bytes.size() - nload::kTrailerSize);
+    char line[160];
+    std::snprintf(line, sizeof line, "MUG2V120.BIN,MAIN,MAIN,M-UG2,V1.20,,,%u,%08X,\r\n", t.sizeKb, t.checksum);
+    qavtest::WriteFile(root.File("ROM_FILE/CATALOG.TXT"), line);
+    loadertest::FtpPeer peer;
+    ASSERT_TRUE(peer.Start(qavtest::LoopbackAddress(42), root.Path())) << peer.Log();
+    qavtest::WriteFile(data_.File("ftp-password"), std::string(loadertest::FtpPeer::kPassword) + "\n");
+    std::string out;
+    ASSERT_EQ(Qavctl({"MUG2V120.BIN", Address(kFirst + 1), "--ftp", peer.Server().host, "--ftp-user",
+                      loadertest::FtpPeer::kUser, "--ftp-password-file", data_.File("ftp-password")},
+                     out),
+              0)
+        << out;
+    EXPECT_NE(out.find("Labeller 2" + Texts().Get(5003)), std::string::npos) << out;
+    EXPECT_NE(sim_->Command("downloads " + Address(kFirst + 1)).find("last MAIN V1.20"), std::string::npos);
 }
 
 } // namespace

@@ -135,8 +135,9 @@ bool TakePassword(LoadOptions& o, std::string& error)
     return true;
 }
 
-// The file's kept values: from its trailer, or from its catalog line.
-bool FileValues(const LoadOptions& o, const qavres::StringTable& texts, nload::FileInfo& info, std::string& error)
+// The file's kept values: from its trailer, or from its catalog line (the
+// file's path in the catalog's folder then replaces its name).
+bool FileValues(LoadOptions& o, const qavres::StringTable& texts, nload::FileInfo& info, std::string& error)
 {
     if (!o.fromFtp) {
         nload::Trailer trailer;
@@ -149,6 +150,7 @@ bool FileValues(const LoadOptions& o, const qavres::StringTable& texts, nload::F
     for (const nload::CatalogEntry& e : nload::ParseCatalog(catalog, std::atoi(texts.Get(4000).c_str()))) {
         if (e.RelativePath() == o.file || e.fileName == o.file) {
             info = e.Info();
+            o.file = e.RelativePath();
             return true;
         }
     }
@@ -271,6 +273,8 @@ int RunLoad(const Args& args)
     FollowOnTerminal(run, printers, o.parallel);
 
     const std::vector<nload::PrinterInfo> done = run.Printers();
+    // A file that could not be fetched or read: the log says why.
+    if (run.Snapshot().dataLength == 0) std::fputs(run.Snapshot().log.c_str(), stderr);
     if (o.json) {
         PrintJson(o, run, texts);
     } else {
