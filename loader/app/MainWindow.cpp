@@ -170,13 +170,18 @@ void CNLOADDlg::ChooseFromFtp()
     ChooseCatalogFile(dialog.Server(), *dialog.Selected());
 }
 
+void CNLOADDlg::AddKnown(const std::vector<nload::PrinterInfo>& printers)
+{
+    for (const nload::PrinterInfo& p : printers) {
+        bool known = false;
+        for (const nload::PrinterInfo& k : known_) known = known || k.SameTarget(p);
+        if (!known) known_.push_back(p);
+    }
+}
+
 void CNLOADDlg::SetTargets(std::vector<nload::PrinterInfo> targets)
 {
-    for (const nload::PrinterInfo& t : targets) {
-        bool known = false;
-        for (const nload::PrinterInfo& k : known_) known = known || k.SameTarget(t);
-        if (!known) known_.push_back(t);
-    }
+    AddKnown(targets);
     targets_ = std::move(targets);
     FillPrinters();
 }

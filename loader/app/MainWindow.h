@@ -37,7 +37,10 @@ public:
     bool ChooseFile(const QString& path);
     // A file of an FTP server's catalog.
     void ChooseCatalogFile(const nload::FtpServer& server, const nload::CatalogEntry& entry);
+    // The target list; printers not known yet join the known ones.
     void SetTargets(std::vector<nload::PrinterInfo> targets);
+    // Printers the selection dialog offers besides the targets.
+    void AddKnown(const std::vector<nload::PrinterInfo>& printers);
     const std::vector<nload::PrinterInfo>& Targets() const { return targets_; }
     const std::optional<nload::FileInfo>& File() const { return file_; }
 

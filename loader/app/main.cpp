@@ -82,7 +82,7 @@ int main(int argc, char** argv)
     nloadui::Trace("printers: " + Describe(targets));
 
     nloadui::CNLOADDlg window(env, targets);
-    window.SetTargets(targets);
+    window.AddKnown(known);
     window.ApplySettings(config);
     nloadui::Activation activation;
     QObject::connect(&activation, &nloadui::Activation::activated, &window, &nloadui::CNLOADDlg::BringForward);
