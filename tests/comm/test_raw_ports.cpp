@@ -356,6 +356,55 @@ TEST_F(RawPorts, DeviceIoControlReportsTheCountHandedBack)
     EXPECT_EQ(tcp.DeviceIoControl(TIOCGEXCL, nullptr, 0, out, sizeof out, &returned), QBP_NOT_AVAILABLE);
 }
 
+// qavctl over the raw ports: the same bindings and output as over SNMP.
+TEST_F(RawPorts, QavctlReadsAndWritesOnEveryPort)
+{
+    const std::string qavctl = std::string(QAV_BINARY_DIR) + "/bin/qavctl";
+    const std::string env = "QAV_COM_DEVICE_PREFIX=" + dir_->File("ttyS") + " ";
+    auto run = [&](const std::string& args) { return qavtest::RunCommand(env + qavctl + " " + args + "; echo rc=$?", true); };
+    const std::string overSnmp = run("get " + address_ + " 201");
+    EXPECT_EQ(overSnmp, "1.3.6.1.2.1.1.5.0 = String: Raw one\nrc=0\n");
+    EXPECT_EQ(run("get --port TCP/IP " + address_ + ":9100 201"), overSnmp);
+    EXPECT_EQ(run("get --port COM1 19200,8,N,1 201"), overSnmp);
+    EXPECT_EQ(run("get --port USB " + dir_->File("usb0") + " 201"), overSnmp);
+
+    EXPECT_EQ(run("set --port TCP/IP " + address_ + ":9100 201 - Renamed"),
+              "1.3.6.1.2.1.1.5.0 = String: Renamed\nrc=0\n");
+    EXPECT_EQ(run("get " + address_ + " 201"), "1.3.6.1.2.1.1.5.0 = String: Renamed\nrc=0\n");
+    EXPECT_EQ(run("set --port USB " + dir_->File("usb0") + " 201 - 'Raw one'"),
+              "1.3.6.1.2.1.1.5.0 = String: Raw one\nrc=0\n");
+
+    // Addresses that do not fit the port are usage errors.
+    EXPECT_NE(run("get --port TCP/IP " + address_ + " 201").find("rc=2"), std::string::npos);
+    EXPECT_NE(run("get --port LPT1 " + address_ + " 201").find("rc=2"), std::string::npos);
+    EXPECT_NE(run("get --port FAX " + address_ + " 201").find("rc=2"), std::string::npos);
+}
+
+TEST_F(RawPorts, QavctlSendsAFileAndPrintsTheReply)
+{
+    const std::string qavctl = std::string(QAV_BINARY_DIR) + "/bin/qavctl";
+    const std::string job = PrintData(100000);
+    qavtest::WriteFile(dir_->File("job.bin"), job);
+    size_t mark = CaptureSize();
+    EXPECT_EQ(qavtest::RunCommand(qavctl + " send --reply-seconds 0 " + address_ + " " + dir_->File("job.bin") +
+                                  "; echo rc=$?"),
+              "rc=0\n");
+    EXPECT_TRUE(CapturedSince(mark, job.size()) == job);
+
+    // A command file: the printer's answer is printed.
+    qavtest::WriteFile(dir_->File("get.txt"), std::string("{GOID;001017") + kNameOid + "00005000|}");
+    const std::string out = qavtest::RunCommand("QAV_COM_DEVICE_PREFIX=" + dir_->File("ttyS") + " " + qavctl +
+                                                " send --port COM1 --reply-seconds 2 19200,8,N,1 " +
+                                                dir_->File("get.txt") + "; echo rc=$?",
+                                                true);
+    EXPECT_EQ(out, "\\x01\\x02E001017" + std::string(kNameOid) + "00004007Raw one\\x03\\x04\\x0D\\x0A\nrc=0\n");
+    mark = CaptureSize();
+    EXPECT_EQ(qavtest::RunCommand("QAV_LPT_DEVICE_PREFIX=" + dir_->File("lp") + " " + qavctl + " send --port LPT1 - " +
+                                  dir_->File("job.bin") + "; echo rc=$?"),
+              "rc=0\n");
+    EXPECT_TRUE(CapturedSince(mark, job.size()) == job);
+}
+
 TEST(BindingList, ViewsOutsideTheListAreEmpty)
 {
     CQBPVb list;
