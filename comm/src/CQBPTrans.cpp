@@ -135,7 +135,7 @@ int CQBPTrans::Open(const char* portName, const char* address)
     } else if (std::strcmp(portName, "TCP/IP") == 0) {
         rc = TcpIpOpen(address);
     } else {
-        rc = UsbOpen(portName);
+        rc = UsbOpen(address); // any other name: the address is the device path
     }
     return rc != QBP_OK ? Fail(rc) : QBP_OK;
 }
@@ -278,6 +278,9 @@ int CQBPTrans::LptOpen(const char* portName)
     return QBP_OK;
 }
 
+// Device descriptors stay non-blocking: every write waits for the device
+// with poll, bounded and cancellable (RawTransfer.cpp), where a blocking
+// write could hold the caller for as long as the printer stays busy.
 int CQBPTrans::UsbOpen(const char* path)
 {
     int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -297,7 +300,6 @@ int CQBPTrans::Close()
     StopSender();
     if (open_) {
         if (kind_ == kTcpIp && socket_ >= 0) {
-            sendCopy_.reset();
             ::close(socket_);
             socket_ = -1;
         } else if (fd_ >= 0) {

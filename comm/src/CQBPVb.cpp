@@ -182,6 +182,18 @@ int CQBPVb::GetType(int index) const
     return types_[index];
 }
 
+const std::string& CQBPVb::OidAt(int index) const
+{
+    static const std::string kEmpty;
+    return index >= 0 && index < GetSize() ? oids_[static_cast<size_t>(index)] : kEmpty;
+}
+
+const std::string& CQBPVb::ValueAt(int index) const
+{
+    static const std::string kEmpty;
+    return index >= 0 && index < GetSize() ? values_[static_cast<size_t>(index)] : kEmpty;
+}
+
 void CQBPVb::Remove()
 {
     oids_.clear();

@@ -22,7 +22,6 @@ namespace {
 constexpr int kGet = 0xA0;
 constexpr int kGetNext = 0xA1;
 constexpr int kSet = 0xA3;
-constexpr int kWorkBufferSize = 10000; // printer-command reply
 
 // SNMP++'s defaults: one second, one retry.
 constexpr long kTimeoutMicros = 1000000;
@@ -277,26 +276,4 @@ int CQBPTrans::SnmpRequest(int requestType, const CQBPVb& request, CQBPVb& resul
     snmp_free_pdu(response);
     closeSession();
     return QBP_OK;
-}
-
-int CQBPTrans::DeviceRequest(int requestType, const CQBPVb& request, CQBPVb& result)
-{
-    // The sequence number travels as three digits: after 999 it starts at 1
-    // again, so that replies keep matching their commands.
-    if (++commandSequence_ > 999) commandSequence_ = 1;
-    const std::string cmd = ncomm::CreateQPCLCommand(requestType, request, commandSequence_);
-
-    int rc = kind_ == kTcpIp ? SendBlockTcpIp(reinterpret_cast<const unsigned char*>(cmd.data()), static_cast<int>(cmd.size()))
-                             : SendBlock(reinterpret_cast<const unsigned char*>(cmd.data()), static_cast<int>(cmd.size()));
-    if (rc != QBP_OK) return rc;
-
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kWorkBufferSize]());
-    if (!buffer) {
-        lastSystemError_ = ENOMEM;
-        return QBP_NO_MEMORY;
-    }
-    int received = 0;
-    Receive(buffer.get(), kWorkBufferSize, received);
-    // A missing or partial reply fails the frame check.
-    return ncomm::ConvQPCLtoVb(buffer.get(), received > 0 ? received : 0, commandSequence_, result);
 }

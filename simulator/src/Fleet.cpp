@@ -125,6 +125,8 @@ bool ApplyKey(PrinterEntry& p, const std::string& key, const std::string& value,
             return false;
         }
         p.trapVersion = value == "1" ? 1 : 2;
+    } else if (IsRawKey(key)) {
+        if (!ApplyRawKey(p.raw, key, value, error)) return false;
     } else if (key.rfind("object.", 0) == 0) {
         const int object = std::atoi(key.c_str() + 7);
         if (object <= 0) {

@@ -19,6 +19,12 @@
 // status code or its name, e.g. paper-jam), head, dhcp, dhcp-host, rfid-ok,
 // rfid-error, labels, community, write-community, trap-version (1 or 2c),
 // object.NUMBER[.INSTANCE] = value (any object of the object table).
+// Maker printers also take the raw-port keys of RawSettings.h: raw-port
+// (default 9100), com, usb, lpt (device ports on pseudo-terminals and
+// FIFOs; in a [printers] run give each its own path with %n), restart-ms,
+// capture and fault. Download versions are objects: object.20121 (MAIN),
+// 20181 (BOOT), 20241 (C/G), 20301 (KANJI1), 20361 (KANJI2, KANJI,
+// CHINESE), 26581 (HTML).
 // Every address must be a loopback address (127.0.0.0/8).
 #pragma once
 

@@ -150,6 +150,8 @@ Oid StandardInstance(const Oid& base, uint32_t address)
     return {0};
 }
 
+} // namespace
+
 Value ValueOfType(int type, const std::string& text)
 {
     switch (type) {
@@ -171,8 +173,6 @@ Value ValueOfType(int type, const std::string& text)
     default: return Value::Text(text);
     }
 }
-
-} // namespace
 
 std::string AddressText(uint32_t a)
 {

@@ -8,6 +8,7 @@
 
 #include "Ber.h"
 #include "Mib.h"
+#include "RawSettings.h"
 
 namespace qavres {
 class ObjectTable;
@@ -51,9 +52,13 @@ struct PrinterEntry {
     int trapVersion = 1;   // 1 or 2 (2c)
     std::map<int, std::string> objects; // object number (or number.instance) -> value text
     std::map<std::string, std::string> oids; // raw OID -> value text (table type or String)
+    RawSettings raw; // raw TCP port, device ports, restart time, reply faults
 };
 
 std::string AddressText(uint32_t hostOrder);
+// A value of the object table's type code (2, 4, 6, 64, 65, 66, 67, 70) from
+// its text.
+Value ValueOfType(int type, const std::string& text);
 bool ParseAddress(const std::string& text, uint32_t& hostOrder);
 
 // Status codes with names for the command language ("paper-jam" 11, ...).

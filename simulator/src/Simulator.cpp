@@ -27,6 +27,7 @@ namespace {
 constexpr uint64_t kTagControl = 1ull << 62;
 constexpr uint64_t kTagClient = 1ull << 61;
 constexpr uint64_t kTagStdin = 1ull << 60;
+constexpr uint64_t kTagRaw = 1ull << 59;
 
 void RaiseFileLimit(size_t needed)
 {
@@ -115,7 +116,7 @@ bool Simulator::Start(const Fleet& fleet, int port, std::string& error)
         const char* env = std::getenv("QAV_TRAP_PORT");
         trapPort_ = env && std::atoi(env) > 0 ? std::atoi(env) : 162;
     }
-    RaiseFileLimit(fleet.printers.size());
+    RaiseFileLimit(fleet.printers.size() * 2); // an SNMP socket and a raw port each
     epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
     for (const PrinterEntry& entry : fleet.printers) {
         if (!IsLoopback(entry.address)) {
@@ -141,6 +142,18 @@ bool Simulator::Start(const Fleet& fleet, int port, std::string& error)
         ::epoll_ctl(epoll_, EPOLL_CTL_ADD, s->socket, &ev);
         printers_.push_back(std::move(s));
     }
+    std::vector<Printer*> printers;
+    for (auto& s : printers_) printers.push_back(&s->printer);
+    raw_ = std::make_unique<RawPorts>(table_, printers, [this](size_t index, int generic, int specific) {
+        std::string error;
+        if (!SendTrap(*printers_[index], generic, specific, Printer::TrapDetails{}, error))
+            std::fprintf(stderr, "qav-printer-sim: %s\n", error.c_str());
+    });
+    if (!raw_->Start(error)) return false;
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = kTagRaw;
+    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, raw_->Fd(), &ev);
     return true;
 }
 
@@ -157,6 +170,7 @@ std::string Simulator::Describe() const
             out << p.model << "  \"" << p.name << "\"  status " << p.statusCode << " (" << StatusName(p.statusCode)
                 << ")";
         }
+        if (raw_) out << raw_->Describe(static_cast<size_t>(&s - &printers_.front()));
         out << (s->printer.Answering() ? "" : "  [not answering]") << "\n";
     }
     return out.str();
@@ -198,6 +212,7 @@ std::string Simulator::Execute(const std::string& line)
         stop_ = true;
         return "ok bye";
     }
+    if (raw_ && RawPorts::IsCommand(cmd)) return raw_->Execute(w);
     if (w.size() < 2) return "error: " + cmd + " needs a printer address (or all)";
 
     std::vector<Served*> targets;
@@ -361,6 +376,8 @@ void Simulator::Run(int seconds, const std::string& controlPath, bool readStdin)
                     continue;
                 }
                 runLines(stdinLine, buf, static_cast<size_t>(r), 1);
+            } else if (tag == kTagRaw) {
+                raw_->Poll();
             } else if (tag < printers_.size()) {
                 HandleDatagram(*printers_[tag]);
             }

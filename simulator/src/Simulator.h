@@ -10,6 +10,7 @@
 
 #include "Fleet.h"
 #include "Printer.h"
+#include "RawPorts.h"
 
 namespace qavres {
 class ObjectTable;
@@ -46,6 +47,7 @@ public:
     //   list                           one line per printer
     //   stats                          requests answered and traps sent
     //   quit
+    //   fault, restart-ms, ports, downloads   the raw ports (RawPorts.h)
     // ADDRESS may be "all".
     std::string Execute(const std::string& line);
 
@@ -68,6 +70,7 @@ private:
 
     const qavres::ObjectTable& table_;
     std::vector<std::unique_ptr<Served>> printers_;
+    std::unique_ptr<RawPorts> raw_;
     uint32_t trapAddress_ = 0x7F000001;
     int trapPort_ = 162;
     int port_ = 161;

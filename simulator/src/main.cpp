@@ -30,6 +30,7 @@ void Usage(FILE* out)
                  "  event ADDRESS STATUS [text1=..] [error=N]   set a status and send its trap\n"
                  "  status ADDRESS STATUS | set ADDRESS FIELD VALUE | trap ADDRESS GENERIC SPECIFIC\n"
                  "  down ADDRESS | up ADDRESS | list | stats | quit   (ADDRESS may be all)\n"
+                 "  fault ADDRESS KIND | restart-ms ADDRESS MS | ports ADDRESS | downloads ADDRESS\n"
                  "STATUS is a code or a name: online, pause, paper-jam, paper-end, ribbon-end,\n"
                  "head-open, cover-open, cutter-error, pause, ... Traps go to 127.0.0.1 port 162\n"
                  "($QAV_TRAP_PORT) unless --trap-to or the fleet says otherwise.\n");

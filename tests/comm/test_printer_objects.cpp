@@ -97,6 +97,24 @@ TEST_F(PrinterObjects, AnswersOfAnotherTypeOrObjectAreNotStored)
     EXPECT_EQ(r[2].value, "Hall 3");
 }
 
+TEST_F(PrinterObjects, RequestsByOidNeedNoObjectTable)
+{
+    // The bare OID of sysDescr, and one the recording does not hold: its
+    // get-next answer (the next object) is refused as another object's.
+    std::vector<ObjectRequest> r = {ObjectRequest::ByOid(4, "1.3.6.1.2.1.1.1"),
+                                    ObjectRequest::ByOid(4, "1.3.6.1.2.1.1.4"),
+                                    ObjectRequest::ByOid(2, "1.3.6.1.2.1.25.3.2.1.5")};
+    const auto out = qavobj::ReadObjects(Agent(), {nullptr}, r);
+    ASSERT_TRUE(out.ok()) << out.code;
+    EXPECT_EQ(r[0].value, "VORANTA QAV M-UH5W");
+    EXPECT_FALSE(r[1].answered);
+    EXPECT_EQ(r[2].value, "2");
+    EXPECT_EQ(r[2].answerOid, "1.3.6.1.2.1.25.3.2.1.5.1");
+    // A request by number among them still needs the table.
+    r.emplace_back(4, 201);
+    EXPECT_EQ(qavobj::ReadObjects(Agent(), {nullptr}, r).code, qavobj::kNoObjectTable);
+}
+
 TEST_F(PrinterObjects, OfTwentyFiveRequestsOnlyTwentyAreRead)
 {
     std::vector<ObjectRequest> r(25, ObjectRequest(4, 201));

@@ -19,10 +19,11 @@ struct Command {
 // Every command of the tool, in the order the help shows them.
 const std::vector<Command>& AllCommands();
 
-// SNMP object access (get, next, set).
+// Object access (get, next, set) and raw sending (send).
 int RunGet(const Args& args);
 int RunNext(const Args& args);
 int RunSet(const Args& args);
+int RunSend(const Args& args);
 
 // The group file and the settings files (groups, config).
 int RunGroups(const Args& args);
@@ -36,6 +37,8 @@ int RunSearch(const Args& args);
 int RunEnvlog(const Args& args);
 // A printer's system parameters (params export, params apply).
 int RunParams(const Args& args);
+// Downloading a file into printers (load).
+int RunLoad(const Args& args);
 
 // Reports a usage error on stderr and returns 2.
 int UsageError(const std::string& message);

@@ -1,5 +1,6 @@
-// qavctl get | next | set: SNMP object access through the communication
-// library, naming objects by object-table number or by OID.
+// qavctl get | next | set: object access through the communication
+// library (SNMP, or printer commands over the other ports), naming objects
+// by object-table number or by OID.
 #include <arpa/inet.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "Ports.h"
 #include "ncomm/CQBPTrans.h"
 #include "ncomm/QBPLastError.h"
 #include "ncomm/QBPResult.h"
@@ -20,6 +22,7 @@ namespace qavctl {
 namespace {
 
 struct Options {
+    std::string port = "SNMP";
     int version = 2;
     std::string readCommunity;
     std::string writeCommunity;
@@ -43,7 +46,13 @@ bool ParseOptions(const Args& args, Options& o, std::string& error)
                 return false;
             }
             (a == "-c" ? o.readCommunity : o.writeCommunity) = args[++i];
-        } else if (!a.empty() && a[0] == '-') {
+        } else if (a == "--port") {
+            if (i + 1 >= args.size()) {
+                error = "option --port needs a port (SNMP, TCP/IP, COMn, LPTn, USB)";
+                return false;
+            }
+            o.port = args[++i];
+        } else if (a.size() > 1 && a[0] == '-') { // "-" alone is an address (LPT)
             error = "unknown option " + a;
             return false;
         } else {
@@ -55,11 +64,7 @@ bool ParseOptions(const Args& args, Options& o, std::string& error)
         return false;
     }
     o.address = args[i++];
-    in_addr probe{};
-    if (::inet_pton(AF_INET, o.address.c_str(), &probe) != 1) {
-        error = "bad address '" + o.address + "': a dotted IPv4 address is expected";
-        return false;
-    }
+    if (!CheckPortAddress(o.port, o.address, error)) return false;
     o.rest.assign(args.begin() + static_cast<long>(i), args.end());
     if (o.rest.empty()) {
         error = "no object given";
@@ -229,21 +234,6 @@ bool AddTyped(CQBPVb& list, const std::string& oid, int type, const std::string&
     return rc == 0;
 }
 
-std::string Printable(const std::string& value)
-{
-    std::string out;
-    for (unsigned char c : value) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\x%02X", c);
-            out += esc;
-        }
-    }
-    return out;
-}
-
 void PrintList(const CQBPVb& list)
 {
     for (int i = 0; i < list.GetSize(); ++i) {
@@ -285,8 +275,8 @@ int Run(Op op, const Args& args)
 
     int rc = 0;
     CQBPTrans session(rc, o.version);
-    if (session.Open(0, o.address.c_str()) != 0 ||
-        session.SetCommunity(o.readCommunity.c_str(), o.writeCommunity.c_str()) != 0) {
+    if (!OpenPort(session, o.port, o.address)) return 1;
+    if (o.port == "SNMP" && session.SetCommunity(o.readCommunity.c_str(), o.writeCommunity.c_str()) != 0) {
         std::fprintf(stderr, "qavctl: error %d: %s\n", QBPGetLastError(), QBPResultText(QBPGetLastError()));
         return 1;
     }
@@ -295,7 +285,7 @@ int Run(Op op, const Args& args)
          : op == Op::kNext ? session.GetNextObject(request, result)
                            : session.SetObject(request, result);
     if (rc != 0) {
-        std::fprintf(stderr, "qavctl: %s: error %d: %s\n", o.address.c_str(), rc, QBPResultText(rc));
+        std::fprintf(stderr, "qavctl: %s: error %d: %s\n", PortText(o.port, o.address).c_str(), rc, QBPResultText(rc));
         return 1;
     }
     PrintList(result);

@@ -10,11 +10,15 @@ namespace qavctl {
 const std::vector<Command>& AllCommands()
 {
     static const std::vector<Command> commands = {
-        {"get", "[-v1|-v2c] [-c COMMUNITY] ADDRESS OBJECT[.INSTANCE]|OID ...", "read objects (SNMP GET)", RunGet},
+        {"get", "[--port PORT] [-v1|-v2c] [-c COMMUNITY] ADDRESS OBJECT[.INSTANCE]|OID ...",
+         "read objects (SNMP GET, or a printer command on another port)", RunGet},
         {"next", "[-v1|-v2c] [-c COMMUNITY] ADDRESS OBJECT[.INSTANCE]|OID ...", "read the following objects (SNMP GET-NEXT)",
          RunNext},
-        {"set", "[-v1|-v2c] [-w COMMUNITY] ADDRESS OBJECT[.INSTANCE]|OID TYPE VALUE ...", "write objects (SNMP SET)",
-         RunSet},
+        {"set", "[--port PORT] [-v1|-v2c] [-w COMMUNITY] ADDRESS OBJECT[.INSTANCE]|OID TYPE VALUE ...",
+         "write objects (SNMP SET, or a printer command on another port)", RunSet},
+        {"send", "[--port PORT] [--reply-seconds N] ADDRESS FILE",
+         "send a file raw (a label job, a command file) and print what the printer answers (default port TCP/IP)",
+         RunSend},
         {"groups", "FILE", "validate a group file and print its groups, members and printers", RunGroups},
         {"config", "FILE SECTION KEY [VALUE]",
          "read a settings key, or write it in place (a bare FILE name is in the data folder)", RunConfig},
@@ -29,6 +33,11 @@ const std::vector<Command>& AllCommands()
         {"params", "export ADDRESS FILE | apply [--json] [--jobs N] FILE.qcd ADDRESS...",
          "export a printer's system parameters (FILE.qcd: configuration data, else text), or apply a "
          "configuration-data file to printers", RunParams},
+        {"load",
+         "FILE ADDRESS... [--list FILE] [--parallel N] [--downgrade] [--report FILE] [--json]\n"
+         "           [--ftp SERVER [--ftp-user USER] [--ftp-password-file FILE]]",
+         "download a file into printers (ADDRESS: a.b.c.d, TCP/IP:a.b.c.d:port, COMn:9600,8,N,1, USB:path, LPTn)",
+         RunLoad},
     };
     return commands;
 }
@@ -51,8 +60,10 @@ void PrintHelp(FILE* out)
                  "\nOBJECT is a number of the object table (201 is the printer name; 121.1 is object 121\n"
                  "with instance 1); anything else is taken as a dotted OID. TYPE is one of Integer,\n"
                  "String, OID, IPAddress, Counter32, Gauge32, Timeticks, Counter64 (or i s o a c g t C),\n"
-                 "or - for the object table's own type. Exit status: 0 success, 1 the printer or the\n"
-                 "library reported a failure, 2 bad usage or input.\n");
+                 "or - for the object table's own type. PORT is SNMP (ADDRESS a dotted address),\n"
+                 "TCP/IP (HOST:PORT), COMn (\"baud,bits,parity,stop\"), LPTn (-) or USB (the device\n"
+                 "path). Exit status: 0 success, 1 the printer or the library reported a failure,\n"
+                 "2 bad usage or input.\n");
 }
 
 } // namespace

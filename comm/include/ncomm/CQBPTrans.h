@@ -33,10 +33,11 @@ public:
     CQBPTrans(const CQBPTrans&) = delete;
     CQBPTrans& operator=(const CQBPTrans&) = delete;
 
-    // Port names: "SNMP", "TCP/IP", "COMn" (n 1..256), "LPTn" (n 1..9), or
-    // a USB device path. The address is the printer's dotted IPv4 address
-    // (SNMP), "host:port" (TCP/IP) or the line parameters "baud,bits,parity,stop"
-    // (COM); LPT and USB ignore it.
+    // Port names: "SNMP", "TCP/IP", "COMn" (n 1..256), "LPTn" (n 1..9);
+    // any other name ("USB") opens a USB printer device. The address is the
+    // printer's dotted IPv4 address (SNMP), "host:port" (TCP/IP), the line
+    // parameters "baud,bits,parity,stop" (COM) or the device path (USB);
+    // LPT ignores it.
     int Open(const char* portName, const char* address);
     int Open(const std::string& portName, const std::string& address);
     // Port numbers: 0 SNMP, 1 TCP/IP, 2 COM1, 3 COM2, 4 LPT1.
@@ -56,7 +57,11 @@ public:
     int SetObject(CQBPVb request, CQBPVb& result);
 
     // Raw transfer on TCP/IP, COM, LPT and USB sessions. Send with an event
-    // runs in the background and signals the event when it ends.
+    // runs in the background and signals the event when it ends; Close
+    // ends a running background send at once, without signalling.
+    // Waits for the printer: TCP/IP up to 60 s for room in the socket, a
+    // COM write up to the line's 1 s write time-out, LPT and USB writes as
+    // long as the printer takes to accept the next byte, up to 60 s.
     int Send(const void* data, int length, CQBPEvent* event);
     int Receive(void* buffer, int size, int& received);
     int DeviceIoControl(unsigned long code, void* in, unsigned long inSize, void* out, unsigned long outSize,
@@ -107,7 +112,9 @@ private:
     int DeviceRequest(int requestType, const CQBPVb& request, CQBPVb& result);
     int ObjectOperation(int requestType, const CQBPVb& request, CQBPVb& result);
     int SendBlock(const unsigned char* data, int length);
-    int SendBlockTcpIp(const unsigned char* data, int length);
+    // Sends the block on the socket; with `progressBase` >= 0 the bytes sent
+    // so far count from there. A cancelled send returns kSendCancelled.
+    int SendBlockTcpIp(const unsigned char* data, int length, int progressBase = -1);
     int StartSendNonBlock(const void* data, int length, CQBPEvent* event);
     void SendThreadProc();
     void StopSender();
@@ -135,7 +142,7 @@ private:
     // Background send state.
     std::atomic<int> sendStatus_{0};
     std::atomic<int> sentBytes_{0};
-    std::atomic<bool> sendCancel_{false};
+    int sendCancel_ = -1; // eventfd that wakes the sender to end it
     int sendTotal_ = 0;
     std::unique_ptr<unsigned char[]> sendCopy_;
     CQBPEvent* sendEvent_ = nullptr;

@@ -85,9 +85,10 @@ public:
     void Remove();
     void Copy(const CQBPVb& source);
 
-    // Read-only views for callers that print or compare whole lists.
-    const std::string& OidAt(int index) const { return oids_.at(index); }
-    const std::string& ValueAt(int index) const { return values_.at(index); }
+    // Read-only views for callers that print or compare whole lists. An
+    // index outside the list reads as an empty text (nothing is thrown).
+    const std::string& OidAt(int index) const;
+    const std::string& ValueAt(int index) const;
 
 private:
     static int CheckType(int type, int family);

@@ -260,12 +260,14 @@ Outcome ReadObjects(const Target& target, const Context& context, std::vector<Ob
         r.answered = false;
         r.answerOid.clear();
     }
-    if (!TableReady(context)) return Failed(kNoObjectTable);
     const size_t count = std::min(requests.size(), static_cast<size_t>(kMaxObjects));
+    for (size_t i = 0; i < count; ++i) {
+        if (requests[i].oid.empty() && !TableReady(context)) return Failed(kNoObjectTable);
+    }
     std::vector<size_t> sent; // request index of each binding
     std::vector<std::string> oids;
     for (size_t i = 0; i < count; ++i) {
-        const std::string& oid = context.objects->Oid(requests[i].object);
+        const std::string oid = requests[i].oid.empty() ? context.objects->Oid(requests[i].object) : requests[i].oid;
         if (oid.empty()) continue;
         sent.push_back(i);
         oids.push_back(oid);

@@ -78,12 +78,22 @@ inline constexpr int kNoObjectTable = -1001;
 struct ObjectRequest {
     int type = 4;
     int object = 0;
+    std::string oid; // when set, this bare OID is read instead of the table's entry of `object`
     std::string value;
     bool answered = false;
     std::string answerOid; // the OID of the accepted answer (instance included)
 
     ObjectRequest() = default;
     ObjectRequest(int type, int object) : type(type), object(object) {}
+    // A request by bare OID (objects a program names by OID text of its own
+    // resources); it needs no object table.
+    static ObjectRequest ByOid(int type, std::string oid)
+    {
+        ObjectRequest r;
+        r.type = type;
+        r.oid = std::move(oid);
+        return r;
+    }
 };
 
 inline constexpr int kMaxObjects = 20; // per request (the binding list's limit)
@@ -91,7 +101,8 @@ inline constexpr int kMaxTableRows = 10;
 
 // Reads scalar objects in one get-next of their bare OIDs (each answer is
 // the object's first instance). At most 20 requests are sent; any beyond
-// are left unanswered. A value is stored when the answer's type equals the
+// are left unanswered. The object table is needed only for requests by
+// number. A value is stored when the answer's type equals the
 // request's and its OID lies below the request's. Success when the exchange
 // succeeded (even if no object was answered).
 Outcome ReadObjects(const Target& target, const Context& context, std::vector<ObjectRequest>& requests);
