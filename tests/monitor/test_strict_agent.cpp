@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 
 #include <cstring>
+#include <ctime>
 
 #include "MakerRecording.h"
 #include "TestPeers.h"
@@ -174,6 +175,24 @@ TEST_F(StrictAgent, BasicReaderReadsAnotherMakersPrinter)
     // name changed: the time of the change is stored.
     EXPECT_STRNE(r.renewalTime, "01-January-2020 00:00:00");
     EXPECT_NE(r.renewalTime[0], '\0');
+}
+
+// The time of the last change: the day has two digits, as "%d" writes it.
+TEST(RenewalTime, DayOfTheMonthHasTwoDigits)
+{
+    std::tm tm{};
+    tm.tm_year = 2026 - 1900;
+    tm.tm_mon = 11;
+    tm.tm_mday = 8;
+    tm.tm_hour = 14;
+    tm.tm_min = 5;
+    tm.tm_sec = 9;
+    EXPECT_EQ(RenewalTimeText(tm), "08-December-2026 14:05:09");
+    tm.tm_mday = 28;
+    EXPECT_EQ(RenewalTimeText(tm), "28-December-2026 14:05:09");
+    const std::string now = RenewalTimeNow();
+    ASSERT_GE(now.size(), 3u);
+    EXPECT_EQ(now[2], '-') << now;
 }
 
 } // namespace
