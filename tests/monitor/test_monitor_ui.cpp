@@ -20,6 +20,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -557,6 +558,28 @@ private slots:
         QCOMPARE(saved.GetString("Printer.0", "name"), std::string("Renamed printer"));
         QCOMPARE(saved.GetString("Printer.0", "ip"), std::string("127.0.0.9"));
         QCOMPARE(CheckQdlFileFormat(data.File("QAVGroupConfig.qdl")), 1);
+    }
+
+    // Yes saves the device list; when the group file cannot be written,
+    // the message names it.
+    void exitYesNamesAGroupFileThatCannotBeSaved()
+    {
+        DataFolder data;
+        qavtest::WriteFile(data.File("QAVGroupConfig.qdl"), kOnePrinter);
+        Monitor monitor;
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_COMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        const std::string path = data.File("QAVGroupConfig.qdl");
+        ::unlink(path.c_str());
+        ::mkdir(path.c_str(), 0755); // a folder where the file was: it cannot be written
+        answer_ = QMessageBox::Yes;
+        const int rc = RunUntilQuitOr2s([&] { monitor.Command(nwatch::kCmdExitAdmin); });
+        QCOMPARE(rc, 0);
+        QCOMPARE(shown_.size(), size_t{2});
+        QCOMPARE(shown_[1].kind, nwatch::MessageKind::kError);
+        QCOMPARE(shown_[1].text, nwatch::T(1020).replace("%s", QString::fromStdString(path)));
+        ::rmdir(path.c_str());
     }
 
     // ShowList=1: the list window opens once the start is done, with

@@ -45,7 +45,10 @@ public:
     using Check = std::function<int(uint32_t address, const ReadContext& context, bool* answered)>;
 
     struct Options {
-        int maxChecks = 8;
+        // Printers asked at once. Each silent one holds its checker for the
+        // time-out (two seconds); more unknown printers than this at once
+        // queue for a checker.
+        int maxChecks = 64;
         std::chrono::milliseconds retryAfter{60000};
         size_t maxWaiting = 256; // per printer under check
     };
