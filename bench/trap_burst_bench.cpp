@@ -28,14 +28,6 @@ size_t CountLines(const std::string& path)
     return n;
 }
 
-void FillLog(const std::string& path, size_t bytes)
-{
-    std::string text;
-    for (int i = 0; text.size() <= bytes; ++i)
-        text += "2026-01-01 00:00:00,127.0.0.1,Old printer,Paper jam,11,old-" + std::to_string(i) + ",,,0\n";
-    qavtest::WriteFile(path, text);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -65,7 +57,7 @@ int main(int argc, char** argv)
     const std::string log = nwatch.DataFile("QAVTrapLog.log");
     if (fullLog) {
         nwatch.Set("QAVLogConfig.INI", "Trap", "MaximumSize", "1024");
-        FillLog(log, 1024 * 1024);
+        qavtest::FillTrapLog(log, 1024 * 1024);
     }
     auto logged = [&] { return fullLog ? nwatch.LogLines("nwatch: channel log ").size() : CountLines(log); };
     const size_t perBurst = static_cast<size_t>(printers) * static_cast<size_t>(rounds);

@@ -107,6 +107,14 @@ std::string GroupFileText(const std::vector<std::pair<std::string, std::string>>
     return g.str();
 }
 
+void FillTrapLog(const std::string& path, size_t bytes)
+{
+    std::string text;
+    for (int i = 0; text.size() <= bytes; ++i)
+        text += "2026-01-01 00:00:00,127.0.0.1,Old printer,Paper jam,11,old-" + std::to_string(i) + ",,,0\n";
+    WriteFile(path, text);
+}
+
 std::vector<std::string> AddressRun(const std::string& first, int count)
 {
     in_addr a{};

@@ -38,6 +38,9 @@ std::string CaptureTrap(const std::string& versionAndCommunity, const std::strin
 // own) to 127.0.0.1:port.
 bool SendDatagrams(const std::string& from, int port, const std::string& datagram, int count);
 
+// Fills a trap log with older lines up to a little over `bytes`.
+void FillTrapLog(const std::string& path, size_t bytes);
+
 // `count` consecutive addresses from `first` ("127.250.0.1", 3: .1 .2 .3).
 std::vector<std::string> AddressRun(const std::string& first, int count);
 

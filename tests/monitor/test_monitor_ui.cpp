@@ -141,60 +141,33 @@ QStringList AdminMenu(bool on)
 
 QStringList UserMenu(bool on) { return {Item(1010, 32780, on), "-", Item(1014, 32781, on)}; }
 
-// A UDP port free on every address at the moment, and a socket that holds
-// one (the port of another trap receiver).
-int FreeUdpPort()
-{
-    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    socklen_t len = sizeof sa;
-    ::bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len);
-    ::close(s);
-    return ntohs(sa.sin_port);
-}
-
-class HeldUdpPort {
+// A socket bound to a port of the system's choice and held: UDP on every
+// address (the port of another trap receiver), or TCP on one address,
+// listening (a mail server that takes connections and never says a word).
+class HeldPort {
 public:
-    HeldUdpPort() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
-    {
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        socklen_t len = sizeof sa;
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
-        port_ = ntohs(sa.sin_port);
-    }
-    ~HeldUdpPort() { ::close(fd_); }
-    int Port() const { return port_; }
-
-private:
-    int fd_;
-    int port_ = 0;
-};
-
-// A mail server that takes connections and never says a word.
-class SilentMailServer {
-public:
-    explicit SilentMailServer(const std::string& address) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    explicit HeldPort(int type, const std::string& address = "0.0.0.0")
+        : fd_(::socket(AF_INET, type | SOCK_CLOEXEC, 0))
     {
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
         ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
         socklen_t len = sizeof sa;
         ::bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        ::listen(fd_, 8);
+        if (type == SOCK_STREAM) ::listen(fd_, 8);
         ::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
         port_ = ntohs(sa.sin_port);
     }
-    ~SilentMailServer() { ::close(fd_); }
+    ~HeldPort() { ::close(fd_); }
     int Port() const { return port_; }
 
 private:
     int fd_;
     int port_ = 0;
 };
+
+// A UDP port free on every address at the moment.
+int FreeUdpPort() { return HeldPort(SOCK_DGRAM).Port(); }
 
 // Sets an environment variable for one test.
 class ScopedEnv {
@@ -612,7 +585,7 @@ private slots:
     {
         DataFolder data;
         data.Set("QAVSurveyConfig.INI", "Polling", "Trap", "1");
-        HeldUdpPort held;
+        HeldPort held(SOCK_DGRAM);
         ScopedEnv port("QAV_TRAP_PORT", std::to_string(held.Port()));
         Monitor monitor;
         int exitCode = -1;
@@ -665,7 +638,7 @@ private slots:
         DataFolder data;
         const std::string printer = qavtest::LoopbackAddress(9);
         const int trapPort = FreeUdpPort();
-        SilentMailServer server(qavtest::LoopbackAddress(10));
+        HeldPort server(SOCK_STREAM, qavtest::LoopbackAddress(10)); // a mail server that never answers
         qavtest::WriteFile(data.File("QAVGroupConfig.qdl"),
                            "[Groups]\ncount=2\n[Group.0]\nname=All printers\nprinters=1\nprtindex.0=" + printer +
                                "\n[Group.1]\nname=QAV printers\nprinters=0\n[Printers]\ncount=1\n[Printer.0]\nip=" +

@@ -6,8 +6,6 @@
 // counts.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-
 #include <cstring>
 #include <ctime>
 
@@ -15,6 +13,7 @@
 #include "TestPeers.h"
 #include "nlist/Nlist.h"
 #include "nwatch/StatusReaders.h"
+#include "qavplatform/Address.h"
 #include "qavres/Resources.h"
 
 namespace {
@@ -25,9 +24,9 @@ using monitortest::RecordedValue;
 
 uint32_t Address(const std::string& dotted)
 {
-    in_addr a{};
-    ::inet_pton(AF_INET, dotted.c_str(), &a);
-    return ntohl(a.s_addr);
+    uint32_t a = 0;
+    qavplatform::ParseAddress(dotted, a);
+    return a;
 }
 
 std::string Brother()

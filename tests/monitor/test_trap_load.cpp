@@ -1,6 +1,7 @@
 // A burst of 1,000 traps from 50 simulated printers: every trap whose row
-// logs reaches the trap log, none is lost and none is written twice. The
-// rate is measured by bench/trap_burst_bench, not here.
+// logs reaches the trap log, none is lost and none is written twice; and a
+// burst of 5,000 into a full log. The rates are measured by
+// bench/trap_burst_bench, not here.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -80,21 +81,6 @@ TEST(TrapBurst, ThousandPaperJamsFromFiftyPrintersAreEachLoggedOnce)
     EXPECT_NE(sim.Command("stats").find(std::to_string(kPrinters * kRounds) + " traps sent"), std::string::npos);
 }
 
-} // namespace
-
-namespace {
-
-// A trap log at its maximum of 1,024 KB, full of older lines.
-void FillLog(const std::string& path, size_t bytes)
-{
-    std::string text;
-    for (int i = 0; text.size() <= bytes; ++i)
-        text += "2026-01-01 00:00:00,127.0.0.1,Old printer,Paper jam,11,old-" + std::to_string(i) + ",,,0\n";
-    WriteFile(path, text);
-}
-
-} // namespace
-
 // 5,000 traps into a full log: every line is whole, the file stays at its
 // maximum, the newest lines are the burst's; and SIGTERM in the middle of
 // such a burst is served at once.
@@ -108,7 +94,7 @@ TEST(TrapBurst, FiveThousandTrapsIntoAFullLog)
     ASSERT_TRUE(PrepareBurst(nwatch, sim, kPrinters, setup, error)) << error;
     const std::string log = nwatch.DataFile("QAVTrapLog.log");
     nwatch.Set("QAVLogConfig.INI", "Trap", "MaximumSize", "1024"); // read again for every trap
-    FillLog(log, 1024 * 1024);
+    FillTrapLog(log, 1024 * 1024); // the log at its maximum of 1,024 KB
 
     for (int round = 1; round <= kRounds; ++round)
         ASSERT_EQ(sim.Command("event all paper-jam value=" + std::to_string(round)), "ok") << round;
@@ -130,10 +116,12 @@ TEST(TrapBurst, FiveThousandTrapsIntoAFullLog)
     EXPECT_EQ(Fields(lines.back())[8], std::to_string(kRounds));
 
     // Another burst, and the end of the session while it is handled.
-    FillLog(log, 1024 * 1024);
+    FillTrapLog(log, 1024 * 1024);
     for (int round = 1; round <= kRounds; ++round) sim.Command("event all paper-jam value=" + std::to_string(round));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const auto stop = std::chrono::steady_clock::now();
     EXPECT_EQ(nwatch.Stop(), 0) << nwatch.Log();
     EXPECT_LT(std::chrono::steady_clock::now() - stop, std::chrono::seconds(3));
 }
+
+} // namespace
