@@ -48,7 +48,7 @@ void TrapIntake::Accept(const char* sender, int generic, int specific, const cha
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = pending_.find(address);
         if (stopping_ || (it != pending_.end() && it->second.checking)) {
-            Wait(it == pending_.end() ? nullptr : &it->second, std::move(event));
+            QueueBehindCheck(it == pending_.end() ? nullptr : &it->second, std::move(event));
             return;
         }
     }
@@ -79,7 +79,7 @@ void TrapIntake::Accept(const char* sender, int generic, int specific, const cha
     StartCheck(address);
 }
 
-void TrapIntake::Wait(Pending* p, TrapEvent&& event)
+void TrapIntake::QueueBehindCheck(Pending* p, TrapEvent&& event)
 {
     if (!stopping_ && p && p->waiting.size() < options_.maxWaiting) {
         p->waiting.push_back(std::move(event));

@@ -92,7 +92,7 @@ private:
 
     // With the lock held: queues the trap behind its printer's check, or
     // drops it (stopping, no check, too many waiting).
-    void Wait(Pending* pending, TrapEvent&& event);
+    void QueueBehindCheck(Pending* pending, TrapEvent&& event);
     void StartCheck(uint32_t address); // lock held
     void RunChecker();
     // Returns the line for the trace.
