@@ -3,9 +3,12 @@
 // timed from the first command to the moment the trap log holds every trap.
 // Every channel but the trap log is off, so the figure is reception, the
 // maker check, trap handling on the window thread and the log's
-// open-append-close per line.
+// open-append-close per line. With --full-log the log starts full at its
+// maximum of 1,024 KB (older lines are cut as the burst comes in), traps
+// are counted by the monitor's trace, and the time SIGTERM takes at the end
+// of the last burst is reported too.
 //
-//   trap_burst_bench [--printers N] [--rounds N] [--repeat N]
+//   trap_burst_bench [--printers N] [--rounds N] [--repeat N] [--full-log]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -30,7 +33,15 @@ size_t CountLines(const std::string& path)
 int main(int argc, char** argv)
 {
     int printers = 50, rounds = 20, repeat = 3;
+    bool fullLog = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--full-log")) fullLog = true;
+    }
     for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--full-log")) {
+            --i;
+            continue;
+        }
         if (!std::strcmp(argv[i], "--printers")) printers = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--rounds")) rounds = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--repeat")) repeat = std::atoi(argv[i + 1]);
@@ -44,6 +55,11 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string log = nwatch.DataFile("QAVTrapLog.log");
+    if (fullLog) {
+        nwatch.Set("QAVLogConfig.INI", "Trap", "MaximumSize", "1024");
+        qavtest::FillTrapLog(log, 1024 * 1024);
+    }
+    auto logged = [&] { return fullLog ? nwatch.LogLines("nwatch: channel log ").size() : CountLines(log); };
     const size_t perBurst = static_cast<size_t>(printers) * static_cast<size_t>(rounds);
     std::printf("trap burst: %d printers x %d traps = %zu traps per burst\n", printers, rounds, perBurst);
     size_t expected = 0;
@@ -57,7 +73,7 @@ int main(int argc, char** argv)
         size_t have = 0;
         auto lastGrowth = Clock::now();
         while (have < expected && Clock::now() - lastGrowth < std::chrono::seconds(5)) {
-            const size_t now = CountLines(log);
+            const size_t now = logged();
             if (now != have) lastGrowth = Clock::now();
             have = now;
             if (have < expected) std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -65,10 +81,21 @@ int main(int argc, char** argv)
         const auto done = Clock::now();
         const double total = std::chrono::duration<double>(done - start).count();
         const double sending = std::chrono::duration<double>(sent - start).count();
-        const size_t logged = have - (expected - perBurst);
-        std::printf("burst %d: %zu of %zu logged in %.3f s (sent in %.3f s): %.0f traps/s\n", run + 1, logged, perBurst,
-                    total, sending, logged / total);
-        if (logged != perBurst) ++failures;
+        const size_t count = have - (expected - perBurst);
+        std::printf("burst %d: %zu of %zu logged in %.3f s (sent in %.3f s): %.0f traps/s\n", run + 1, count, perBurst,
+                    total, sending, count / total);
+        if (count != perBurst) ++failures;
+    }
+    if (fullLog) {
+        // One more burst, and SIGTERM while it is under way.
+        for (int r = 1; r <= rounds; ++r) sim.Command("event all paper-jam value=" + std::to_string(r));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const auto stop = std::chrono::steady_clock::now();
+        const int rc = nwatch.Stop();
+        std::printf("SIGTERM during a burst: ended (status %d) after %.3f s\n", rc,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - stop).count());
+        std::printf("log size at the end: %zu bytes\n", qavtest::ReadFile(log).size());
+        return failures == 0 ? 0 : 1;
     }
     nwatch.Stop();
     return failures == 0 ? 0 : 1;

@@ -8,6 +8,7 @@
 #include "Texts.h"
 #include "nwatch/MailChannel.h"
 #include "nwatch/TrapLogger.h"
+#include "qavplatform/Address.h"
 #include "qavplatform/ProgramStart.h"
 #include "qavplatform/Sound.h"
 #include "qavsettings/SettingsFiles.h"
@@ -17,7 +18,7 @@ namespace nwatch {
 namespace {
 std::string Which(const NotificationRecord& r)
 {
-    return AddressText(r.address) + " " + std::to_string(r.generic) + "/" + std::to_string(r.specific);
+    return qavplatform::AddressText(r.address) + " " + std::to_string(r.generic) + "/" + std::to_string(r.specific);
 }
 } // namespace
 
@@ -46,7 +47,7 @@ void MonitorChannels::Popup(const NotificationRecord& r)
     const std::string flag = std::to_string(hooks_.administratorFlag ? hooks_.administratorFlag() : 0);
     std::string error;
     const std::string folder = hooks_.programFolder.empty() ? qavplatform::ProgramDir() : hooks_.programFolder;
-    const int rc = qavplatform::StartProgramFrom(folder, "nstat", {AddressText(r.address), flag}, nullptr, &error);
+    const int rc = qavplatform::StartProgramFrom(folder, "nstat", {qavplatform::AddressText(r.address), flag}, nullptr, &error);
     Trace("channel popup " + Which(r) + (rc == 0 ? "" : " (nstat not started: " + error + ")"));
 }
 

@@ -35,15 +35,21 @@ namespace nwatch {
 
 namespace {
 
-// Whether this process may receive on the trap port: a socket of its own is
-// bound there for a moment. The reason in `why` when not.
-bool TrapPortFree(std::string& why)
+int TrapPort()
 {
     const char* env = std::getenv("QAV_TRAP_PORT");
-    const int port = env && std::atoi(env) > 0 ? std::atoi(env) : 162;
+    return env && std::atoi(env) > 0 ? std::atoi(env) : 162;
+}
+
+// Whether this process may receive on the trap port: a socket of its own is
+// bound there for a moment. When not, the system's reason in `why` and the
+// error number in `error`.
+bool TrapPortFree(int port, std::string& why, int& error)
+{
     int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (s < 0) {
-        why = std::strerror(errno);
+        error = errno;
+        why = std::strerror(error);
         return false;
     }
     sockaddr_in sa{};
@@ -51,9 +57,27 @@ bool TrapPortFree(std::string& why)
     sa.sin_port = htons(static_cast<uint16_t>(port));
     sa.sin_addr.s_addr = htonl(INADDR_ANY);
     const bool ok = ::bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
-    if (!ok) why = "UDP port " + std::to_string(port) + ": " + std::strerror(errno);
+    if (!ok) {
+        error = errno;
+        why = std::strerror(error);
+    }
     ::close(s);
     return ok;
+}
+
+// Text 4064 for the port in use: the text names the standard port, which
+// becomes the real one.
+QString TrapPortText(int port)
+{
+    QString text = T(4064);
+    const QString standard = "UDP 162";
+    const QString real = "UDP " + QString::number(port);
+    if (text.contains(standard)) {
+        text.replace(standard, real);
+    } else if (port != 162) {
+        text += " (" + real + ")";
+    }
+    return text;
 }
 
 std::string GroupFilePath() { return qavsettings::DataFilePath(qavsettings::kGroupFile); }
@@ -63,7 +87,9 @@ std::string GroupFilePath() { return qavsettings::DataFilePath(qavsettings::kGro
 Monitor::Monitor()
 {
     channels_ = std::make_unique<MonitorChannels>(MonitorChannels::Hooks{
-        [this] { return !ListWindowBusy() && !SettingsDialogOpen() && Busy() == 0 && !listShown_; },
+        // Mail under way does not count here: it belongs to earlier traps,
+        // and this trap's list channel comes before its own mail.
+        [this] { return windowsShown_ && !ListWindowBusy() && !SettingsDialogOpen() && busy_ == 0 && !listShown_; },
         [this] {
             QMetaObject::invokeMethod(
                 this, [this] { Command(mode_ == kUserMode ? kCmdListUser : kCmdListAdmin); }, Qt::QueuedConnection);
@@ -75,6 +101,14 @@ Monitor::Monitor()
         {}});
     connect(&pollTimer_, &QTimer::timeout, this, &Monitor::OnPollTimer);
     envLog_ = std::make_unique<EnvLogTimer>([this] { return Context(); });
+    // Accepted traps go to the window thread as copies, in their order.
+    intake_ = std::make_unique<TrapIntake>([this] { return Context(); },
+                                           [this](TrapEvent&& event) {
+                                               QMetaObject::invokeMethod(
+                                                   this, [this, e = std::move(event)] { HandleTrap(e); },
+                                                   Qt::QueuedConnection);
+                                           });
+    intake_->SetNote([](const std::string& line) { Trace(line); });
 
     receiver_ = new qavplatform::MessageReceiver(this);
     if (!receiver_->isListening()) {
@@ -88,8 +122,9 @@ Monitor::Monitor()
 
 Monitor::~Monitor()
 {
-    // Trap reception ends first: its thread calls into this object.
+    // Trap reception ends first: its threads call into this object.
     StopTraps();
+    intake_->Stop();
     polling_.Stop();
     polling_.Wait();
 }
@@ -108,9 +143,6 @@ void Monitor::ReadSettings()
     survey_ = qavsettings::ReadSurveyConfig(qavsettings::Reader::kMonitor, survey_);
     log_ = qavsettings::ReadLogConfig(0);
     search_ = qavsettings::ReadSearchConfig(qavsettings::Reader::kMonitor);
-    std::lock_guard<std::mutex> lock(contextMutex_);
-    readCommunity_ = mgmt_.readCommunity;
-    writeCommunity_ = mgmt_.writeCommunity;
 }
 
 ReadContext Monitor::Context()
@@ -118,9 +150,9 @@ ReadContext Monitor::Context()
     ReadContext c;
     c.objects = objects_.IsLoaded() ? &objects_ : nullptr;
     c.language = &Language();
-    std::lock_guard<std::mutex> lock(contextMutex_);
-    c.readCommunity = readCommunity_;
-    c.writeCommunity = writeCommunity_;
+    const Communities::Names names = communities_.Current();
+    c.readCommunity = names.read;
+    c.writeCommunity = names.write;
     return c;
 }
 
@@ -180,7 +212,6 @@ void Monitor::StartMonitoring(RunMode mode)
         SearchDevices();
         busy_ = 0;
     }
-    if (mgmt_.showList == 1 && !listShown_) OpenListWindow();
     ArmPolling();
     envLog_->Rearm(log_.environmental);
     std::fprintf(stderr, "nwatch: monitoring %d printer%s in %s mode; polling %s, traps %s\n", GetListDataSize(),
@@ -189,6 +220,12 @@ void Monitor::StartMonitoring(RunMode mode)
                  trapTransport_ ? "on" : "off");
     std::fflush(stderr);
     emit monitoringStarted();
+    // The list window runs until it is closed: it opens once the start is
+    // done, with polling and traps already under way.
+    if (mgmt_.showList == 1 && !listShown_) {
+        QMetaObject::invokeMethod(
+            this, [this] { if (!listShown_ && !quitting_) OpenListWindow(); }, Qt::QueuedConnection);
+    }
 }
 
 void Monitor::ArmPolling()
@@ -221,19 +258,32 @@ void Monitor::OnPollTimer()
 void Monitor::StartTraps()
 {
     if (trapTransport_) return;
+    const int port = TrapPort();
     std::string why;
-    if (!TrapPortFree(why)) {
-        Trace("trap port: " + why);
-        ShowText(MessageKind::kInformation, 1018, 4064);
+    int error = 0;
+    if (TrapPortFree(port, why, error)) {
+        trapPortCauseShown_.clear(); // a later problem is news again
+    } else {
+        ShowTrapPortProblem(std::to_string(error) + "/" + std::to_string(port), port, why);
     }
     int rc = 0;
     auto transport = std::make_unique<CQBPTrans>(rc, 1);
     if (transport->StartAllTrap(&Monitor::TrapCallback, this) != 0) {
-        Trace("trap reception could not be started: " + why);
+        Trace("trap reception could not be started on UDP port " + std::to_string(port) + ": " + why);
         return; // tried again at the next change of the surveillance options
     }
     trapTransport_ = std::move(transport);
     ReopenTrapLog();
+}
+
+void Monitor::ShowTrapPortProblem(const std::string& cause, int port, const std::string& why)
+{
+    Trace("trap port: UDP port " + std::to_string(port) + ": " + why);
+    // Once per cause: a retry at every change of the surveillance options
+    // meets the same busy port again.
+    if (cause == trapPortCauseShown_) return;
+    trapPortCauseShown_ = cause;
+    ShowMessage(MessageKind::kInformation, T(1018), TrapPortText(port));
 }
 
 void Monitor::StopTraps()
@@ -254,17 +304,14 @@ void Monitor::ReopenTrapLog()
 void Monitor::TrapCallback(int, const char* sender, int generic, int specific, char* enterprise, CQBPVb& bindings,
                            void* self)
 {
-    auto* monitor = static_cast<Monitor*>(self);
-    auto event = AcceptTrap(sender, generic, specific, enterprise, bindings, monitor->Context());
-    if (!event) return;
-    // The event is a copy: the window thread takes it in its own time, and
-    // the receiving thread goes on with the next trap.
-    QMetaObject::invokeMethod(monitor, [monitor, e = std::move(*event)] { monitor->HandleTrap(e); },
-                              Qt::QueuedConnection);
+    // Nothing here waits for a printer: a maker check runs on a thread of
+    // its own, and accepted traps reach the window thread as copies.
+    static_cast<Monitor*>(self)->intake_->Accept(sender, generic, specific, enterprise, bindings);
 }
 
 void Monitor::HandleTrap(const TrapEvent& event)
 {
+    if (sessionEndRequested_.load() || quitting_) return; // the session ends: the rest of a burst is passed over
     ChannelSettings s;
     s.list = survey_.list != 0;
     s.popup = survey_.popup != 0;
@@ -345,6 +392,10 @@ void Monitor::OpenListWindow()
         Trace("the device list window is not part of this installation");
         return;
     }
+    if (!windowsShown_) {
+        Trace("no display: the device list window is not opened");
+        return;
+    }
     listShown_ = true;
     RebuildTrayMenu();
     LDDisplayList(AdministratorFlag(), 1, nullptr); // runs until the window closes
@@ -358,10 +409,11 @@ void Monitor::StartSibling(const char* program, int failureText)
         ShowText(MessageKind::kInformation, 306, 384);
         return;
     }
+    // From the program's own folder only, never through PATH.
     std::string error;
-    if (qavplatform::StartProgram(program, {}, nullptr, &error) != 0) {
+    if (qavplatform::StartProgramFrom(qavplatform::ProgramDir(), program, {}, nullptr, &error) != 0) {
         Trace(std::string(program) + ": " + error);
-        ShowText(MessageKind::kError, 1018, failureText);
+        ShowMessage(MessageKind::kError, T(1018), T(failureText) + "\n" + QString::fromStdString(error));
     }
 }
 
@@ -420,17 +472,14 @@ void Monitor::Exit()
 void Monitor::SessionEnd()
 {
     if (quitting_) return;
-    CloseDown(true);
+    CloseDown(true, true);
 }
 
-void Monitor::CloseDown(bool saveGroupFile)
+void Monitor::CloseDown(bool saveGroupFile, bool sessionEnd)
 {
     if (quitting_) return;
     quitting_ = true;
-    if (saveGroupFile) {
-        const int saved = SaveListDataToFile(GroupFilePath());
-        Trace("group file saved: " + std::to_string(saved) + " printers");
-    }
+    if (saveGroupFile) SaveGroupFile(!sessionEnd);
     qavplatform::BroadcastMessage(qavplatform::Message::NwatchExit, 0);
     if (LDDisplayList) LDDisplayList(AdministratorFlag(), 0, nullptr);
     if (tray_) tray_->hide();
@@ -442,6 +491,24 @@ void Monitor::CloseDown(bool saveGroupFile)
     polling_.Stop();
     polling_.Wait();
     QCoreApplication::quit();
+}
+
+void Monitor::SaveGroupFile(bool ask)
+{
+    const std::string path = GroupFilePath();
+    const int saved = SaveListDataToFile(path);
+    if (saved < 0) {
+        const QString text = T(1020).replace("%s", QString::fromStdString(path));
+        if (ask) {
+            ShowMessage(MessageKind::kError, T(1018), text);
+        } else {
+            // The session ends: no window would be seen any more.
+            std::fprintf(stderr, "nwatch: %s\n", text.toUtf8().constData());
+            std::fflush(stderr);
+        }
+        return;
+    }
+    Trace("group file saved: " + std::to_string(saved) + " printers");
 }
 
 void Monitor::OnLogSettingsChanged()

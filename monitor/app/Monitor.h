@@ -10,9 +10,11 @@
 #include <mutex>
 #include <string>
 
+#include "nwatch/Communities.h"
 #include "nwatch/MonitorState.h"
 #include "nwatch/Polling.h"
 #include "nwatch/TrapHandler.h"
+#include "nwatch/TrapIntake.h"
 #include "qavsettings/SettingsFiles.h"
 
 class CQBPTrans;
@@ -65,6 +67,16 @@ public:
     // Starts monitoring in the given mode (the login's result).
     void StartMonitoring(RunMode mode);
 
+    // Whether windows can be shown at all. Without a display (the offscreen
+    // platform of a server) the list channel and the tray's list command do
+    // nothing, since nobody could close the window, and polling goes on.
+    void SetWindowsShown(bool shown) { windowsShown_ = shown; }
+
+    // Called from a signal handler when the session is to end: traps still
+    // waiting for the window thread are passed over, so that the end is
+    // served at once even behind a burst. Async-signal-safe.
+    static void SessionEndRequested() { sessionEndRequested_.store(true); }
+
 signals:
     void monitoringStarted();
     void trapHandled(int row);
@@ -94,8 +106,12 @@ private:
     bool ListWindowBusy() const;
     bool SettingsDialogOpen() const;
     void StartSibling(const char* program, int failureText);
+    // Saves the device list into the group file; a failure names the file,
+    // in a message box (`ask`) or on standard error.
+    void SaveGroupFile(bool ask);
+    void ShowTrapPortProblem(const std::string& cause, int port, const std::string& why);
     void RunSettingsDialog(int (*dialog)(), bool markBusy);
-    void CloseDown(bool saveGroupFile);
+    void CloseDown(bool saveGroupFile, bool sessionEnd = false);
 
     RunMode mode_ = kNotStarted;
     int busy_ = 0;
@@ -108,10 +124,10 @@ private:
     qavsettings::LogConfig log_;
     qavsettings::SearchConfig search_;
     qavres::ObjectTable objects_;
-    std::mutex contextMutex_; // the communities, read by the trap callback's thread
-    std::string readCommunity_, writeCommunity_;
+    Communities communities_; // read again at every read when the settings file changed
 
     std::unique_ptr<CQBPTrans> trapTransport_;
+    std::unique_ptr<TrapIntake> intake_; // the receiving thread's part
     std::unique_ptr<MonitorChannels> channels_;
     std::unique_ptr<EnvLogTimer> envLog_;
     PollingCycle polling_;
@@ -120,6 +136,9 @@ private:
     std::unique_ptr<QMenu> trayMenu_;
     qavplatform::MessageReceiver* receiver_ = nullptr;
     bool noObjectTableShown_ = false;
+    bool windowsShown_ = true;
+    std::string trapPortCauseShown_; // text 4064 is shown once per cause
+    static inline std::atomic<bool> sessionEndRequested_{false};
     std::atomic<unsigned long> trapsHandled_{0};
 };
 

@@ -76,7 +76,7 @@ bool ProcessNameMatches(const std::string& processName, const std::string& wante
 {
     std::string want = ComparableProgramName(wanted);
     if (want.empty()) return false;
-    return ComparableProgramName(processName).find(want) != std::string::npos;
+    return ComparableProgramName(processName) == want;
 }
 
 std::vector<ProcessInfo> ListProcesses()
@@ -107,6 +107,26 @@ std::vector<ProcessInfo> FindProcesses(const std::string& wanted)
 bool IsProcessRunning(const std::string& wanted)
 {
     return !FindProcesses(wanted).empty();
+}
+
+std::vector<ProcessInfo> FindProgramProcesses(const std::string& folder, const std::string& wanted)
+{
+    std::vector<ProcessInfo> found;
+    char resolved[PATH_MAX];
+    if (folder.empty() || !::realpath(folder.c_str(), resolved)) return found;
+    const std::string dir = resolved;
+    for (auto& info : ListProcesses()) {
+        if (info.executable.empty() || !ProcessNameMatches(info.name, wanted)) continue;
+        const size_t slash = info.executable.find_last_of('/');
+        const std::string exeDir = slash == 0 ? "/" : info.executable.substr(0, slash);
+        if (slash != std::string::npos && exeDir == dir) found.push_back(std::move(info));
+    }
+    return found;
+}
+
+bool IsProgramRunning(const std::string& folder, const std::string& wanted)
+{
+    return !FindProgramProcesses(folder, wanted).empty();
 }
 
 } // namespace qavplatform

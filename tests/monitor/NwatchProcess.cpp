@@ -55,6 +55,47 @@ int FreeUdpPort()
     return -1;
 }
 
+std::string CaptureTrap(const std::string& versionAndCommunity, const std::string& rest)
+{
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sa;
+    if (::bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+        ::close(s);
+        return std::string();
+    }
+    RunCommand("snmptrap -m '' " + versionAndCommunity + " 127.0.0.1:" + std::to_string(ntohs(sa.sin_port)) + " " +
+               rest);
+    timeval wait{2, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    char buffer[65536];
+    const ssize_t n = ::recv(s, buffer, sizeof buffer, 0);
+    ::close(s);
+    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+bool SendDatagrams(const std::string& from, int port, const std::string& datagram, int count)
+{
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from.c_str(), &local.sin_addr);
+    bool ok = ::bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (int i = 0; ok && i < count; ++i) {
+        ok = ::sendto(s, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
+             static_cast<ssize_t>(datagram.size());
+    }
+    ::close(s);
+    return ok;
+}
+
 std::string GroupFileText(const std::vector<std::pair<std::string, std::string>>& printers)
 {
     std::ostringstream g;
@@ -64,6 +105,14 @@ std::string GroupFileText(const std::vector<std::pair<std::string, std::string>>
     for (size_t i = 0; i < printers.size(); ++i)
         g << "[Printer." << i << "]\nip=" << printers[i].first << "\nname=" << printers[i].second << "\n";
     return g.str();
+}
+
+void FillTrapLog(const std::string& path, size_t bytes)
+{
+    std::string text;
+    for (int i = 0; text.size() <= bytes; ++i)
+        text += "2026-01-01 00:00:00,127.0.0.1,Old printer,Paper jam,11,old-" + std::to_string(i) + ",,,0\n";
+    WriteFile(path, text);
 }
 
 std::vector<std::string> AddressRun(const std::string& first, int count)
@@ -121,6 +170,7 @@ NwatchProcess::NwatchProcess()
     fs::create_directory_symlink(fs::canonical(QAV_BINARY_DIR "/share"), root + "/share");
     WriteScript(root + "/bin/nstat", "#!/bin/sh\necho \"$*\" >> '" + root + "/nstat.calls'\n");
     WriteScript(root + "/path/paplay", "#!/bin/sh\necho \"$*\" >> '" + root + "/sound.calls'\n");
+    WriteScript(root + "/path/nstat", "#!/bin/sh\necho \"$*\" >> '" + root + "/path-nstat.calls'\n");
 
     data_ = root + "/data";
     RunCommand("QAV_DATA_DIR='" + data_ + "' " QAV_SOURCE_DIR "/scripts/install-data");
@@ -138,18 +188,27 @@ void NwatchProcess::Set(const std::string& file, const std::string& section, con
     doc.Save(DataFile(file));
 }
 
-bool NwatchProcess::Start(int trapPort, int snmpPort, int timeoutMs)
+bool NwatchProcess::Launch(const std::map<std::string, std::string>& extra, const std::vector<std::string>& outer,
+                           const std::string& before)
 {
     const std::string root = root_.Path();
     std::map<std::string, std::string> env = {
         {"QAV_DATA_DIR", data_},
-        {"QAV_TRAP_PORT", std::to_string(trapPort)},
-        {"QAV_SNMP_PORT", std::to_string(snmpPort)},
         {"QAV_TRACE", "1"},
         {"PATH", root + "/path:/usr/bin:/bin"},
         {"HOME", root},
         {"XDG_RUNTIME_DIR", root + "/run"},
     };
+    for (const auto& [key, value] : env_) env[key] = value;
+    std::string unset;
+    for (const auto& [key, value] : extra) {
+        if (value.empty()) {
+            env.erase(key);
+            unset += "unset " + key + "; ";
+        } else {
+            env[key] = value;
+        }
+    }
     ::unsetenv("QAV_RESOURCE_DIR");
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
@@ -158,12 +217,23 @@ bool NwatchProcess::Start(int trapPort, int snmpPort, int timeoutMs)
     // bus; it gets a private one, which ends with it. The shell between
     // tells the monitor's own process id.
     const std::string pidFile = root + "/nwatch.pid";
-    std::vector<std::string> argv = {"/bin/sh", "-c", "echo $$ > '" + pidFile + "'; exec '" + root + "/bin/nwatch'"};
+    std::vector<std::string> argv = {"/bin/sh", "-c",
+                                     unset + before + "echo $$ > '" + pidFile + "'; exec '" + root + "/bin/nwatch'"};
+    argv.insert(argv.begin(), outer.begin(), outer.end());
     if (HaveProgram("dbus-run-session")) argv.insert(argv.begin(), {"dbus-run-session", "--"});
     ::unlink(pidFile.c_str());
     ::unlink((root + "/nwatch.log").c_str());
+    pid_ = -1;
     if (!process_.Start(argv, root + "/nwatch.log", env)) return false;
     started_ = true;
+    return true;
+}
+
+bool NwatchProcess::Start(int trapPort, int snmpPort, int timeoutMs)
+{
+    if (!Launch({{"QAV_TRAP_PORT", std::to_string(trapPort)}, {"QAV_SNMP_PORT", std::to_string(snmpPort)}}, {}, ""))
+        return false;
+    const std::string pidFile = root_.Path() + "/nwatch.pid";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
         if (!LogLines("nwatch: monitoring ").empty()) {
@@ -174,6 +244,16 @@ bool NwatchProcess::Start(int trapPort, int snmpPort, int timeoutMs)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
+}
+
+int NwatchProcess::RunToEnd(const std::map<std::string, std::string>& env, int timeoutMs,
+                            const std::vector<std::string>& outer, const std::string& before)
+{
+    if (!Launch(env, outer, before)) return -1;
+    const int rc = process_.Wait(timeoutMs);
+    started_ = false;
+    if (rc == -1) process_.Stop();
+    return rc;
 }
 
 int NwatchProcess::Stop()
@@ -208,5 +288,9 @@ bool NwatchProcess::WaitForLines(const std::string& prefix, size_t count, int ti
 std::vector<std::string> NwatchProcess::TrapLogLines() const { return SplitLines(ReadFile(DataFile("QAVTrapLog.log"))); }
 std::vector<std::string> NwatchProcess::NstatCalls() const { return SplitLines(ReadFile(root_.File("nstat.calls"))); }
 std::vector<std::string> NwatchProcess::SoundCalls() const { return SplitLines(ReadFile(root_.File("sound.calls"))); }
+std::vector<std::string> NwatchProcess::PathNstatCalls() const
+{
+    return SplitLines(ReadFile(root_.File("path-nstat.calls")));
+}
 
 } // namespace qavtest

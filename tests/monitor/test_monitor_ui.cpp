@@ -17,6 +17,12 @@
 #include <QTimer>
 #include <QtTest/QtTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -134,6 +140,44 @@ QStringList AdminMenu(bool on)
 }
 
 QStringList UserMenu(bool on) { return {Item(1010, 32780, on), "-", Item(1014, 32781, on)}; }
+
+// A socket bound to a port of the system's choice and held: UDP on every
+// address (the port of another trap receiver), or TCP on one address,
+// listening (a mail server that takes connections and never says a word).
+class HeldPort {
+public:
+    explicit HeldPort(int type, const std::string& address = "0.0.0.0")
+        : fd_(::socket(AF_INET, type | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
+        socklen_t len = sizeof sa;
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        if (type == SOCK_STREAM) ::listen(fd_, 8);
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
+        port_ = ntohs(sa.sin_port);
+    }
+    ~HeldPort() { ::close(fd_); }
+    int Port() const { return port_; }
+
+private:
+    int fd_;
+    int port_ = 0;
+};
+
+// A UDP port free on every address at the moment.
+int FreeUdpPort() { return HeldPort(SOCK_DGRAM).Port(); }
+
+// Sets an environment variable for one test.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) { ::setenv(name, value.c_str(), 1); }
+    ~ScopedEnv() { ::unsetenv(name_); }
+
+private:
+    const char* name_;
+};
 
 QAction* FindCommand(QMenu* menu, int command)
 {
@@ -487,6 +531,145 @@ private slots:
         QCOMPARE(saved.GetString("Printer.0", "name"), std::string("Renamed printer"));
         QCOMPARE(saved.GetString("Printer.0", "ip"), std::string("127.0.0.9"));
         QCOMPARE(CheckQdlFileFormat(data.File("QAVGroupConfig.qdl")), 1);
+    }
+
+    // Yes saves the device list; when the group file cannot be written,
+    // the message names it.
+    void exitYesNamesAGroupFileThatCannotBeSaved()
+    {
+        DataFolder data;
+        qavtest::WriteFile(data.File("QAVGroupConfig.qdl"), kOnePrinter);
+        Monitor monitor;
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_COMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        const std::string path = data.File("QAVGroupConfig.qdl");
+        ::unlink(path.c_str());
+        ::mkdir(path.c_str(), 0755); // a folder where the file was: it cannot be written
+        answer_ = QMessageBox::Yes;
+        const int rc = RunUntilQuitOr2s([&] { monitor.Command(nwatch::kCmdExitAdmin); });
+        QCOMPARE(rc, 0);
+        QCOMPARE(shown_.size(), size_t{2});
+        QCOMPARE(shown_[1].kind, nwatch::MessageKind::kError);
+        QCOMPARE(shown_[1].text, nwatch::T(1020).replace("%s", QString::fromStdString(path)));
+        ::rmdir(path.c_str());
+    }
+
+    // ShowList=1: the list window opens once the start is done, with
+    // polling armed and traps received while it is open.
+    void showListOpensTheListWithPollingAndTrapsUnderWay()
+    {
+        DataFolder data;
+        data.Set("QAVMgmtConfig.INI", "Startup", "ShowList", "1");
+        data.Set("QAVSurveyConfig.INI", "Polling", "Polling", "1");
+        data.Set("QAVSurveyConfig.INI", "Polling", "TaskDuration", "60");
+        data.Set("QAVSurveyConfig.INI", "Polling", "Trap", "1");
+        ScopedEnv port("QAV_TRAP_PORT", std::to_string(FreeUdpPort()));
+        bool polling = false, traps = false;
+        Monitor monitor;
+        g_duringList = [&] {
+            polling = monitor.PollingArmed();
+            traps = monitor.TrapReceptionOn();
+        };
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_COMPARE(g_listOpened, 1);
+        QVERIFY(polling);
+        QVERIFY(traps);
+    }
+
+    // Another receiver holds the trap port: text 4064 names that port, and
+    // is not shown again when the surveillance options change and the
+    // port is still held.
+    void busyTrapPortIsToldOnceWithItsNumber()
+    {
+        DataFolder data;
+        data.Set("QAVSurveyConfig.INI", "Polling", "Trap", "1");
+        HeldPort held(SOCK_DGRAM);
+        ScopedEnv port("QAV_TRAP_PORT", std::to_string(held.Port()));
+        Monitor monitor;
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_COMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        monitor.OnSurveillanceOptionsChanged();
+        monitor.OnSurveillanceOptionsChanged();
+        QCOMPARE(shown_.size(), size_t{1});
+        QVERIFY2(shown_[0].text.contains("UDP " + QString::number(held.Port())), qPrintable(shown_[0].text));
+        QVERIFY(!shown_[0].text.contains("UDP 162"));
+        QVERIFY(!monitor.TrapReceptionOn());
+    }
+
+    // The system setting tool is not installed beside the monitor: the
+    // failure says which program was asked for.
+    void failedToolStartNamesTheProgram()
+    {
+        DataFolder data;
+        Monitor monitor;
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_COMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        monitor.Command(nwatch::kCmdSystemTool);
+        QCOMPARE(shown_.size(), size_t{1});
+        QCOMPARE(shown_[0].kind, nwatch::MessageKind::kError);
+        QVERIFY2(shown_[0].text.startsWith(nwatch::T(3311)), qPrintable(shown_[0].text));
+        QVERIFY2(shown_[0].text.contains("\"nconfig\""), qPrintable(shown_[0].text));
+    }
+
+    // Without a display nobody could close the list window: it is not
+    // opened, and polling is not held up by it.
+    void withoutWindowsTheListIsNotOpened()
+    {
+        DataFolder data;
+        Monitor monitor;
+        monitor.SetWindowsShown(false);
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_COMPARE(monitor.Mode(), nwatch::kAdministratorMode);
+        monitor.Command(nwatch::kCmdListAdmin);
+        QCOMPARE(g_listOpened, 0);
+        QVERIFY(!monitor.ListShown());
+    }
+
+    // The mail of a first paper jam is still under way (its server says
+    // nothing) when a second one comes: the second still opens the list.
+    void listChannelIsNotLostWhileAnEarlierMailIsUnderWay()
+    {
+        if (!qavtest::HaveProgram("snmptrap")) QSKIP("net-snmp's snmptrap is not installed");
+        DataFolder data;
+        const std::string printer = qavtest::LoopbackAddress(9);
+        const int trapPort = FreeUdpPort();
+        HeldPort server(SOCK_STREAM, qavtest::LoopbackAddress(10)); // a mail server that never answers
+        qavtest::WriteFile(data.File("QAVGroupConfig.qdl"),
+                           "[Groups]\ncount=2\n[Group.0]\nname=All printers\nprinters=1\nprtindex.0=" + printer +
+                               "\n[Group.1]\nname=QAV printers\nprinters=0\n[Printers]\ncount=1\n[Printer.0]\nip=" +
+                               printer + "\nname=Dock printer\n");
+        data.Set("QAVSurveyConfig.INI", "Polling", "Trap", "1");
+        data.Set("QAVSurveyConfig.INI", "Notification", "List", "1");
+        data.Set("QAVSurveyConfig.INI", "Notification", "Mail", "1");
+        data.Set("QAVSurveyConfig.INI", "Mail", "SourceServer", qavtest::LoopbackAddress(10));
+        data.Set("QAVSurveyConfig.INI", "Mail", "SourceAdd", "monitor@example.test");
+        data.Set("QAVSurveyConfig.INI", "User", "Sendmail", "1");
+        data.Set("QAVSurveyConfig.INI", "User", "Address", "user@example.test");
+        ScopedEnv port("QAV_TRAP_PORT", std::to_string(trapPort));
+        ScopedEnv smtp("QAV_SMTP_PORT", std::to_string(server.Port()));
+        Monitor monitor;
+        QSignalSpy handled(&monitor, &Monitor::trapHandled);
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QTRY_VERIFY(monitor.TrapReceptionOn());
+        SetBCPFlagListData(0, 1); // known as the maker's printer: no one is asked
+        auto jam = [&](int specific) {
+            qavtest::RunCommand("snmptrap -m '' -v 1 -c public --clientaddr=" + printer + " 127.0.0.1:" +
+                                std::to_string(trapPort) + " 1.3.6.1.4.1.32473 " + printer + " 6 " +
+                                std::to_string(specific) + " ''");
+        };
+        jam(11);
+        QTRY_COMPARE(handled.size(), 1);
+        QTRY_COMPARE(g_listOpened, 1);
+        QCOMPARE(monitor.Busy(), 1); // the first mail is under way
+        jam(12);
+        QTRY_COMPARE(handled.size(), 2);
+        QTRY_COMPARE(g_listOpened, 2);
     }
 };
 

@@ -217,17 +217,4 @@ TEST_F(Polling, MissingObjectTableIsReported)
     EXPECT_TRUE(cycle.RunCycle(none).noObjectTable);
 }
 
-TEST_F(Polling, SingleObjectReaderChecksTheAnswerOid)
-{
-    std::vector<ObjectRequest> req = {{4, 201, {}, false}, {2, 121, {}, false}, {65, 1441, {}, false},
-                                      {6, 1361, {}, false}};
-    ASSERT_TRUE(ReadObjects(Address(a_[0]), req, context_));
-    EXPECT_EQ(req[0].value, "Line 1");
-    EXPECT_EQ(req[1].value, "3");
-    EXPECT_TRUE(req[2].answered);
-    EXPECT_EQ(req[3].value.rfind("1.3.6.1.4.1.32473", 0), 0u);
-    std::vector<ObjectRequest> tooMany(21, ObjectRequest{4, 201, {}, false});
-    EXPECT_FALSE(ReadObjects(Address(a_[0]), tooMany, context_));
-}
-
 } // namespace

@@ -1,6 +1,7 @@
 // A burst of 1,000 traps from 50 simulated printers: every trap whose row
-// logs reaches the trap log, none is lost and none is written twice. The
-// rate is measured by bench/trap_burst_bench, not here.
+// logs reaches the trap log, none is lost and none is written twice; and a
+// burst of 5,000 into a full log. The rates are measured by
+// bench/trap_burst_bench, not here.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -78,6 +79,49 @@ TEST(TrapBurst, ThousandPaperJamsFromFiftyPrintersAreEachLoggedOnce)
     EXPECT_EQ(nwatch.TrapLogLines().size(), static_cast<size_t>(kPrinters * kRounds));
     EXPECT_TRUE(nwatch.Running()) << nwatch.Log();
     EXPECT_NE(sim.Command("stats").find(std::to_string(kPrinters * kRounds) + " traps sent"), std::string::npos);
+}
+
+// 5,000 traps into a full log: every line is whole, the file stays at its
+// maximum, the newest lines are the burst's; and SIGTERM in the middle of
+// such a burst is served at once.
+TEST(TrapBurst, FiveThousandTrapsIntoAFullLog)
+{
+    constexpr int kPrinters = 50, kRounds = 100;
+    NwatchProcess nwatch;
+    PrinterSim sim;
+    BurstSetup setup;
+    std::string error;
+    ASSERT_TRUE(PrepareBurst(nwatch, sim, kPrinters, setup, error)) << error;
+    const std::string log = nwatch.DataFile("QAVTrapLog.log");
+    nwatch.Set("QAVLogConfig.INI", "Trap", "MaximumSize", "1024"); // read again for every trap
+    FillTrapLog(log, 1024 * 1024); // the log at its maximum of 1,024 KB
+
+    for (int round = 1; round <= kRounds; ++round)
+        ASSERT_EQ(sim.Command("event all paper-jam value=" + std::to_string(round)), "ok") << round;
+    ASSERT_TRUE(nwatch.WaitForLines("nwatch: channel log ", kPrinters * kRounds, 120000))
+        << nwatch.LogLines("nwatch: channel log ").size() << " logged";
+    EXPECT_TRUE(nwatch.LogLines("nwatch: channel log").size() == kPrinters * kRounds);
+    EXPECT_TRUE(nwatch.LogLines("nwatch: channel log ")[0].find("(not written)") == std::string::npos);
+
+    const std::string text = ReadFile(log);
+    EXPECT_LE(text.size(), 1024u * 1024u);
+    EXPECT_GT(text.size(), 1024u * 1024u * 3 / 4);
+    const std::vector<std::string> lines = nwatch.TrapLogLines();
+    size_t burst = 0;
+    for (const std::string& line : lines) {
+        ASSERT_EQ(Fields(line).size(), 9u) << line;
+        burst += line.find(",Paper jam,11,paper-jam,") != std::string::npos;
+    }
+    EXPECT_GT(burst, 1000u);
+    EXPECT_EQ(Fields(lines.back())[8], std::to_string(kRounds));
+
+    // Another burst, and the end of the session while it is handled.
+    FillTrapLog(log, 1024 * 1024);
+    for (int round = 1; round <= kRounds; ++round) sim.Command("event all paper-jam value=" + std::to_string(round));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto stop = std::chrono::steady_clock::now();
+    EXPECT_EQ(nwatch.Stop(), 0) << nwatch.Log();
+    EXPECT_LT(std::chrono::steady_clock::now() - stop, std::chrono::seconds(3));
 }
 
 } // namespace

@@ -1,7 +1,13 @@
 // The trap log: line format, the log rules by trap kind, and trimming.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <string>
 
@@ -165,6 +171,28 @@ TEST(TrimFile, StaleTemporaryFileDoesNotBlockTrimming)
     EXPECT_EQ(Content(p), "bbbb\n");
 }
 
+// Texts that come from printers and traps stay inside their column: a
+// line break cannot forge a line of its own, a comma cannot shift the
+// columns.
+TEST_F(TrapLog, PrinterTextsCannotBreakTheLineOrShiftTheColumns)
+{
+    record.generic = 6;
+    record.specific = 11;
+    record.name = "Line 1,\n2026-12-08 10:00:00,10.0.0.1,Fake";
+    record.message = "Paper jam";
+    record.detail1 = std::string("job\r\nname\t") + '\x1b' + "[2J" + '\x7f';
+    record.detail2 = "Hall 3, Bay 2";
+    record.detail3 = std::string("a\0b", 3);
+    settings.error = true;
+    ASSERT_EQ(CNWATCHLogger::TrapLogEntry(record, 11, settings), 1);
+    const std::string content = Content(path);
+    EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), 1) << content;
+    EXPECT_EQ(content.substr(20), "127.0.0.11,Line 1; 2026-12-08 10:00:00;10.0.0.1;Fake,Paper jam,-1,"
+                                  "job  name  [2J ,Hall 3; Bay 2,a b,0\n");
+    // Multibyte texts pass unchanged (no byte of theirs is below 0x20).
+    EXPECT_EQ(LogText("\xe6\x97\xa5\xe6\x9c\xac \x82\xa0"), "\xe6\x97\xa5\xe6\x9c\xac \x82\xa0");
+}
+
 TEST(TrapLogMaximum, LinesKeepTheFileUnderItsMaximum)
 {
     qavtest::TempDir dir;
@@ -179,3 +207,84 @@ TEST(TrapLogMaximum, LinesKeepTheFileUnderItsMaximum)
 }
 
 } // namespace
+
+namespace {
+
+size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+// The last line without its end.
+std::string LastLine(const std::string& text)
+{
+    const std::string body = text.substr(0, text.size() - 1);
+    return body.substr(body.rfind('\n') + 1);
+}
+
+} // namespace
+
+// A log over its maximum is cut an eighth under it, so that the lines after
+// the cut are appended without rewriting the file each time.
+TEST(TrapLogMaximum, AFullLogIsCutUnderItsMaximumNotRewrittenForEveryLine)
+{
+    qavtest::TempDir dir;
+    const std::string p = dir.File("trap.log");
+    const long maximum = 8 * 1024;
+    EXPECT_EQ(CNWATCHLogger::TrimTarget(maximum), 7 * 1024);
+    std::string full;
+    for (int i = 0; full.size() <= static_cast<size_t>(maximum); ++i) full += "old entry " + std::to_string(i) + "\n";
+    qavtest::WriteFile(p, full);
+    CNWATCHLogger::CreateLogger(p);
+    ASSERT_EQ(CNWATCHLogger::LogLine("", maximum, "first after the cut"), 1);
+    struct stat first{};
+    ::stat(p.c_str(), &first);
+    EXPECT_LE(first.st_size, 7 * 1024 + 60);
+    EXPECT_GT(first.st_size, 6 * 1024);
+    // The next lines go on to the same file (same inode: no rewrite) until
+    // the maximum is passed again.
+    int appended = 0;
+    for (;; ++appended) {
+        ASSERT_EQ(CNWATCHLogger::LogLine("", maximum, "entry " + std::to_string(appended)), 1);
+        struct stat now{};
+        ::stat(p.c_str(), &now);
+        if (now.st_ino != first.st_ino) break;
+        ASSERT_LT(appended, 1000);
+    }
+    EXPECT_GT(appended, 20) << "rewritten after " << appended << " lines";
+    const std::string content = Content(p);
+    EXPECT_LE(content.size(), static_cast<size_t>(maximum) + 60);
+    EXPECT_EQ(LastLine(content).substr(20), "entry " + std::to_string(appended));
+    CNWATCHLogger::DestroyLogger();
+}
+
+// A file size limit (as a full disk) lets only part of a line in: the part
+// is taken back, and the next line, once there is room, starts a line of
+// its own.
+TEST(TrapLogWrite, ARecordIsWrittenWholeOrNotAtAll)
+{
+    qavtest::TempDir dir;
+    const std::string p = dir.File("trap.log");
+    CNWATCHLogger::CreateLogger(p);
+    ASSERT_EQ(CNWATCHLogger::LogLine("", 0, "before the disk filled up"), 1);
+    const std::string before = Content(p);
+
+    // The limit runs out in the middle of the next line, in a child process
+    // of its own (the limit and its signal stay there).
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{static_cast<rlim_t>(before.size() + 15), static_cast<rlim_t>(before.size() + 15)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const int written = CNWATCHLogger::LogLine("", 0, "this line does not fit whole");
+        ::_exit(written == 0 ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the cut line was reported as written";
+    EXPECT_EQ(Content(p), before);
+
+    ASSERT_EQ(CNWATCHLogger::LogLine("", 0, "after room was made"), 1);
+    const std::string after = Content(p);
+    EXPECT_EQ(Lines(after), 2u) << after;
+    EXPECT_EQ(LastLine(after).substr(20), "after room was made");
+    CNWATCHLogger::DestroyLogger();
+}

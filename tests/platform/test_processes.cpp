@@ -93,12 +93,13 @@ long RecordedNumber(const std::string& file, const std::string& key)
 
 // ------------------------------------------------------------- enumeration
 
-TEST(ProcessNames, MatchWithoutCaseAndExeAsPartOfTheName)
+TEST(ProcessNames, WholeNameMatchesWithoutCaseAndExe)
 {
     EXPECT_TRUE(ProcessNameMatches("nconfig", "NCONFIG.EXE"));
     EXPECT_TRUE(ProcessNameMatches("nload", "NLOAD.EXE"));
     EXPECT_TRUE(ProcessNameMatches("NCONFIG.EXE", "nconfig"));
-    EXPECT_TRUE(ProcessNameMatches("nconfig-test", "NCONFIG.EXE"));
+    EXPECT_FALSE(ProcessNameMatches("nconfig-test", "NCONFIG.EXE"));
+    EXPECT_FALSE(ProcessNameMatches("xnload", "NLOAD.EXE"));
     EXPECT_FALSE(ProcessNameMatches("nload", "NCONFIG.EXE"));
     EXPECT_FALSE(ProcessNameMatches("nconf", "NCONFIG.EXE"));
     EXPECT_FALSE(ProcessNameMatches("anything", ""));
@@ -154,6 +155,26 @@ TEST(Processes, ProgramReplacedWhileRunningKeepsItsName)
     ASSERT_NE(it, found.end());
     EXPECT_EQ(it->name, "nload");
     EXPECT_EQ(it->executable, tool);
+}
+
+// Another package's program of the same name (Debian's own `nload`) is not
+// the suite's: only a program running from the given folder counts.
+TEST(Processes, ProgramIsFoundInItsOwnFolderOnly)
+{
+    TempDir suite, elsewhere;
+    ChildProcess other;
+    ASSERT_TRUE(other.Start({Copy("/bin/sleep", elsewhere.File("nload")), "30"}, elsewhere.File("sleep.log")));
+    ASSERT_TRUE(WaitUntil([&] { return HasPid(FindProcesses("NLOAD.EXE"), other.Pid()); }, 5000));
+    EXPECT_FALSE(HasPid(FindProgramProcesses(suite.Path(), "NLOAD.EXE"), other.Pid()));
+    EXPECT_FALSE(IsProgramRunning(suite.Path(), "NLOAD.EXE"));
+
+    ChildProcess ours;
+    ASSERT_TRUE(ours.Start({Copy("/bin/sleep", suite.File("nload")), "30"}, suite.File("sleep.log")));
+    ASSERT_TRUE(WaitUntil([&] { return IsProgramRunning(suite.Path(), "NLOAD.EXE"); }, 5000));
+    auto found = FindProgramProcesses(suite.Path() + "/", "nload");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].pid, ours.Pid());
+    EXPECT_FALSE(IsProgramRunning(suite.Path(), "NCONFIG.EXE"));
 }
 
 // ------------------------------------------------------------------ starting

@@ -484,7 +484,8 @@ const std::map<std::string, std::map<int, std::string>>& Formats()
 {
     static const std::map<std::string, std::map<int, std::string>> formats = {
         {"QAVLANG",
-         {{2072, "d"},  // refresh cycle in seconds
+         {{1020, "s"},  // the group file that could not be saved
+          {2072, "d"},  // refresh cycle in seconds
           {3028, "d"},  // unknown status code
           {5061, "d"},  // polling period in seconds
           {5122, "s"},  // a maker counter in tenths, rendered "123.4"

@@ -8,6 +8,7 @@
 #include "bsmtp/Bsmtp.h"
 #include "bsmtp/SenderText.h"
 #include "nlist/Nlist.h"
+#include "qavplatform/Address.h"
 #include "qavres/Resources.h"
 #include "qavsmtp/CSMTPConnection.h"
 
@@ -103,7 +104,7 @@ std::string MailSubject(const NotificationRecord& r, const qavres::StringTable& 
     const MailKindRow& row = FindMailKindRow(r.generic, r.specific);
     std::string subject = row.subjectId >= 0 ? language.Get(row.subjectId) : std::string();
     if (RowIndex(row) == kSubjectWithNumberRow) subject += "(" + std::to_string(r.specific) + ")";
-    return subject + " (" + AddressText(r.address) + ")";
+    return subject + " (" + qavplatform::AddressText(r.address) + ")";
 }
 
 std::string MailDetails(const NotificationRecord& r, const qavres::StringTable& language)

@@ -64,11 +64,4 @@ void StampReception(NotificationRecord& r, std::time_t when)
     r.time = time;
 }
 
-std::string AddressText(uint32_t a)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
-    return text;
-}
-
 } // namespace nwatch

@@ -1,9 +1,9 @@
 #include "nwatch/TrapHandler.h"
 
-#include <cstdio>
 #include <ctime>
 
 #include "nlist/Nlist.h"
+#include "qavplatform/Address.h"
 #include "qavres/Resources.h"
 
 namespace nwatch {
@@ -11,25 +11,21 @@ namespace nwatch {
 uint32_t ParseSenderAddress(const char* text)
 {
     if (!text) return 0;
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    if (std::sscanf(text, "%u.%u.%u.%u", &a, &b, &c, &d) != 4) return 0;
-    return ((a & 0xFF) << 24) | ((b & 0xFF) << 16) | ((c & 0xFF) << 8) | (d & 0xFF);
+    size_t n = 0;
+    while ((text[n] >= '0' && text[n] <= '9') || text[n] == '.') ++n;
+    uint32_t address = 0;
+    return qavplatform::ParseAddress(std::string_view(text, n), address) ? address : 0;
 }
 
-std::optional<TrapEvent> AcceptTrap(const char* sender, int generic, int specific, const char* enterprise,
-                                    const CQBPVb& bindings, const ReadContext& context)
+TrapEvent MakeTrapEvent(uint32_t address, int listIndex, int generic, int specific, const char* enterprise,
+                        const CQBPVb& bindings)
 {
-    const uint32_t address = ParseSenderAddress(sender);
-    if (address == 0 || FindListDatabyIPAddress(address) < 0) return std::nullopt;
-    if (MakerCheck(address, true, context) != 1) return std::nullopt;
-    const int index = FindListDatabyIPAddress(address); // the check may take a while
-    if (index < 0) return std::nullopt;
     TrapEvent e;
     e.generic = generic;
     e.specific = specific;
     e.enterprise = enterprise ? enterprise : "";
     e.bindings.Copy(bindings);
-    e.listIndex = index;
+    e.listIndex = listIndex;
     e.address = address;
     return e;
 }

@@ -4,9 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <memory>
+
+#include "qavplatform/Address.h"
 
 namespace nwatch {
 
@@ -24,6 +28,33 @@ std::string TimeStamp()
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
     return text;
+}
+
+// Appends the line in one write. A write cut short (a full disk, a file
+// size limit) is taken back, so that the file never holds half a record
+// that the next one would be glued to.
+bool AppendWhole(const std::string& path, const std::string& line)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    struct stat st{};
+    const bool sized = ::fstat(fd, &st) == 0;
+    size_t written = 0;
+    bool ok = true;
+    while (written < line.size()) {
+        const ssize_t n = ::write(fd, line.data() + written, line.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        written += static_cast<size_t>(n);
+    }
+    if (!ok && written > 0 && sized && ::ftruncate(fd, st.st_size) != 0) {
+        // Nothing more can be done: the next trim drops the cut line.
+    }
+    ok = ::close(fd) == 0 && ok;
+    return ok;
 }
 
 } // namespace
@@ -60,14 +91,31 @@ int CNWATCHLogger::LogLine(const std::string& fileName, long maximumBytes, const
     if (path.empty()) return 0;
     const std::string line = TimeStamp() + "," + text + "\n";
     std::lock_guard<std::mutex> lock(g_writeMutex);
-    // A failed trim leaves the file whole; the line is appended anyway.
-    if (maximumBytes > 0) TrimFile(path, maximumBytes);
-    FILE* f = std::fopen(path.c_str(), "a+");
-    if (!f) return 0;
-    const size_t written = std::fwrite(line.data(), 1, line.size(), f);
-    const bool flushed = std::fflush(f) == 0;
-    const bool closed = std::fclose(f) == 0;
-    return written == line.size() && flushed && closed ? 1 : 0;
+    // Over its maximum the file is cut to a little under it, so that it is
+    // rewritten once per many lines, not for every line. A failed trim
+    // leaves the file whole; the line is appended anyway.
+    if (maximumBytes > 0) TrimFile(path, maximumBytes, TrimTarget(maximumBytes));
+    return AppendWhole(path, line) ? 1 : 0;
+}
+
+long CNWATCHLogger::TrimTarget(long maximumBytes)
+{
+    if (maximumBytes <= 0) return maximumBytes;
+    return maximumBytes - std::max(1L, maximumBytes / 8);
+}
+
+std::string LogText(const std::string& text)
+{
+    std::string out = text;
+    for (char& c : out) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            c = ' ';
+        } else if (c == ',') {
+            c = ';';
+        }
+    }
+    return out;
 }
 
 std::string CNWATCHLogger::FormatTrapEntry(const NotificationRecord& r, int rowSpecific, const TrapLogSettings& s)
@@ -81,11 +129,11 @@ std::string CNWATCHLogger::FormatTrapEntry(const NotificationRecord& r, int rowS
     default: log = false; break;
     }
     if (!log) return std::string();
-    std::string text = AddressText(r.address) + "," + r.name + "," + r.message;
+    std::string text = qavplatform::AddressText(r.address) + "," + LogText(r.name) + "," + LogText(r.message);
     if (rowSpecific == 98) text += "(" + std::to_string(r.specific) + ")";
     if (r.generic == 6 || r.generic == 7) {
-        text += "," + std::to_string(r.trapErrorCode) + "," + r.detail1 + "," + r.detail2 + "," + r.detail3 + "," +
-                std::to_string(r.secondInteger);
+        text += "," + std::to_string(r.trapErrorCode) + "," + LogText(r.detail1) + "," + LogText(r.detail2) + "," +
+                LogText(r.detail3) + "," + std::to_string(r.secondInteger);
     }
     return text;
 }
@@ -97,11 +145,12 @@ int CNWATCHLogger::TrapLogEntry(const NotificationRecord& r, int rowSpecific, co
     return LogLine(s.fileName, static_cast<long>(s.maximumKilobytes) * 1024, text);
 }
 
-int TrimFile(const std::string& path, long maximumBytes)
+int TrimFile(const std::string& path, long maximumBytes, long keepBytes)
 {
     struct stat st{};
     if (::stat(path.c_str(), &st) != 0) return 0;
     if (maximumBytes <= 0 || st.st_size <= maximumBytes) return 1;
+    if (keepBytes < 0 || keepBytes > maximumBytes) keepBytes = maximumBytes;
 
     // "~name.tmp" beside a bare file name, "path.tmp" otherwise.
     const size_t slash = path.rfind('/');
@@ -120,7 +169,7 @@ int TrimFile(const std::string& path, long maximumBytes)
         return 0;
     }
     bool ok = true;
-    const long start = static_cast<long>(st.st_size - maximumBytes);
+    const long start = static_cast<long>(st.st_size - keepBytes);
     // The line under the cut is dropped, unless the cut falls exactly at a
     // line start: then that whole line fits and is kept.
     bool dropFirst = true;

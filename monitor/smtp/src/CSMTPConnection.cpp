@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "qavplatform/Address.h"
 #include "qavsmtp/SMTPError.h"
 
 using qavsmtp::SMTPGetLastError;
@@ -112,7 +113,10 @@ int CSMTPConnection::ConnectToServer(const std::string& host, const std::string&
         return 0;
     }
     address.sin_port = htons(static_cast<uint16_t>(port));
-    if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
+    uint32_t dotted = 0;
+    if (qavplatform::ParseAddress(host, dotted)) {
+        address.sin_addr.s_addr = htonl(dotted);
+    } else {
         addrinfo hints{};
         hints.ai_family = AF_INET;
         hints.ai_socktype = SOCK_STREAM;

@@ -61,6 +61,4 @@ std::string CutDetailText1(const std::string& text);
 // "MM/DD/YY" and "HH:MM:SS" of a local time.
 void StampReception(NotificationRecord& record, std::time_t when);
 
-std::string AddressText(uint32_t address);
-
 } // namespace nwatch

@@ -1,10 +1,15 @@
 // Reading printers for the monitor: the single-object reader, the maker
 // check, and the full and basic status readers that fill a device record.
 // Objects are named by their number in the object table; every read opens
-// an SNMP version-1 session, uses it once and closes it.
+// an SNMP version-1 session, uses it once and closes it. The reads go
+// through the shared object reader (qavobj::ReadObjects): one get-next of
+// each object's bare identifier, an answer counting only when it lies below
+// the identifier asked for, so that strict agents (which want the instance
+// in a GET) answer as well as lenient ones.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -40,17 +45,31 @@ struct ObjectRequest {
     bool answered = false;
 };
 
-// Reads up to 20 objects in one GET. Each object's table text is used
-// unchanged as the request OID; an answer counts only when its OID starts
-// with that text. True when the exchange succeeded.
+// Reads up to 20 objects in one exchange; an answer counts only when it is
+// of the requested kind and its OID lies below the object's. More than 20
+// requests read nothing. True when the exchange succeeded.
 bool ReadObjects(uint32_t address, std::vector<ObjectRequest>& requests, const ReadContext& context,
                  ReadFailure* failure = nullptr);
 
+// The object whose value names the printer's maker (sysObjectID), and the
+// text holding the maker's enterprise.
+inline constexpr int kObjectMakerOid = 1361;
+inline constexpr int kTextMakerEnterprise = 3300;
+
 // The maker check: a record for the address that already knows gives its
-// value; otherwise, with `mayQuery`, object 1361 is read and compared with
-// text 3300 (the maker's enterprise), and the result stored in the record.
+// value; otherwise, with `mayQuery`, the printer is asked (AskMakerFlag).
 // 0 when the printer cannot be read.
 int MakerCheck(uint32_t address, bool mayQuery, const ReadContext& context);
+
+// The maker flag of the address's record without asking anyone: 1, 0, or
+// -1 when it is not known yet or the address is not listed.
+int KnownMakerFlag(uint32_t address);
+
+// Asks the printer: object 1361 is read and its value must lie under text
+// 3300 (the maker's enterprise). The result is stored in the record and
+// returned; 0, with `answered` false, when the printer did not answer
+// (nothing is stored then).
+int AskMakerFlag(uint32_t address, const ReadContext& context, bool* answered = nullptr);
 
 // The full and the basic status reader. `record` leaves with what the
 // printer answered; fields a reader does not fill keep what the record held.
@@ -62,7 +81,8 @@ int ReadFullStatus(uint32_t address, ListData& record, const ReadContext& contex
 int ReadBasicStatus(uint32_t address, ListData& record, const ReadContext& context, ReadFailure* failure = nullptr,
                     const ListData* compareWith = nullptr);
 
-// "%d-%B-%Y %H:%M:%S" of the current local time.
+// "%d-%B-%Y %H:%M:%S" of the current local time: "08-December-2026 14:05:09".
 std::string RenewalTimeNow();
+std::string RenewalTimeText(const std::tm& time);
 
 } // namespace nwatch

@@ -1,12 +1,12 @@
 // Trap handling: from a trap delivered by the communication library to the
-// notification channels. The callback part runs on the library's receiving
-// thread and decides whether a trap concerns a listed printer of the
-// maker's; the event part runs on the window thread and drives the
-// channels in their order: list window, pop-up, sound, mail, trap log.
+// notification channels. The callback part (TrapIntake.h) runs on the
+// library's receiving thread and decides whether a trap concerns a listed
+// printer of the maker's; the event part runs on the window thread and
+// drives the channels in their order: list window, pop-up, sound, mail,
+// trap log.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "Notification.h"
@@ -25,15 +25,15 @@ struct TrapEvent {
     uint32_t address = 0;
 };
 
-// The leading four numbers of the sender's address text as one value (first
-// number most significant); 0 when the text does not start with them.
+// The dotted address at the start of the sender's address text (a port may
+// follow it) as one value, first number most significant; 0 when the text
+// does not start with a dotted address.
 uint32_t ParseSenderAddress(const char* text);
 
-// The callback's part: the sender must be in the device list and be the
-// maker's printer (the maker check may ask the printer). Nothing when the
-// trap is to be ignored.
-std::optional<TrapEvent> AcceptTrap(const char* sender, int generic, int specific, const char* enterprise,
-                                    const CQBPVb& bindings, const ReadContext& context);
+// The event of a trap from the printer at `listIndex`, with a copy of the
+// bindings.
+TrapEvent MakeTrapEvent(uint32_t address, int listIndex, int generic, int specific, const char* enterprise,
+                        const CQBPVb& bindings);
 
 // The channels as the window program provides them.
 class TrapChannels {
