@@ -14,6 +14,7 @@
 #include "nwatch/Notification.h"
 #include "nwatch/StatusReaders.h"
 #include "nwatch/TrapLogger.h"
+#include "qavplatform/Address.h"
 #include "qavres/Resources.h"
 
 namespace nwatch {
@@ -346,7 +347,7 @@ std::string OwnMask(const EnvPrinter& p, EnvPrinterReader& reader)
     std::vector<qavobj::ObjectRequest> columns = ObjectList(reader, {kAddressColumn, kMaskColumn});
     std::vector<std::vector<std::string>> rows;
     reader.ReadTable(p.address, columns, rows);
-    const std::string own = AddressText(p.address);
+    const std::string own = qavplatform::AddressText(p.address);
     for (const auto& row : rows) {
         if (row.size() == 2 && row[0] == own) return row[1];
     }
@@ -361,7 +362,7 @@ void NetworkSection(Lines& out, const EnvPrinter& p, EnvPrinterReader& reader)
     out.Label(kBoardLabel, ValueOf(a, kBoardObject));
     out.Label(kTypeLabel, ValueOf(a, kTypeObject));
     out.Label(kMacLabel, HardwareAddressText(ValueOf(a, kMacObject)));
-    out.Label(kAddressLabel, AddressText(p.address));
+    out.Label(kAddressLabel, qavplatform::AddressText(p.address));
     out.Label(kMaskLabel, OwnMask(p, reader));
 
     auto b = Requests(reader, kNetworkB);
@@ -645,7 +646,7 @@ std::vector<EnvLine> PrinterSections(const EnvPrinter& p, const EnvReportOptions
 {
     Lines out(language);
     out.Plain(kPrinterRule);
-    out.Plain(AddressText(p.address));
+    out.Plain(qavplatform::AddressText(p.address));
     if (options.headCheck && run.headChecks) HeadCheckSection(out, p, reader, run);
     if (options.counterInfo) CounterSection(out, p, reader);
     if (options.diagnosisInfo) DiagnosisSection(out, p, reader);
