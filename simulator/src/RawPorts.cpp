@@ -482,6 +482,14 @@ void RawPorts::BeginRestart(size_t index, Trailer trailer)
 {
     Station& s = *stations_[index];
     s.printer->SetAnswering(false);
+    // The port closes before its connections drop, so that a host that sees
+    // its connection end cannot connect again in between.
+    if (s.listener >= 0) {
+        ::epoll_ctl(epoll_, EPOLL_CTL_DEL, s.listener, nullptr);
+        ::close(s.listener);
+        listeners_.erase(s.listenerId);
+        s.listener = -1;
+    }
     const std::vector<uint64_t> ids = s.endpoints;
     for (uint64_t id : ids) {
         Endpoint& ep = *endpoints_[id];
@@ -491,12 +499,6 @@ void RawPorts::BeginRestart(size_t index, Trailer trailer)
             ep.stream.Reset();
             ep.out.clear();
         }
-    }
-    if (s.listener >= 0) {
-        ::epoll_ctl(epoll_, EPOLL_CTL_DEL, s.listener, nullptr);
-        ::close(s.listener);
-        listeners_.erase(s.listenerId);
-        s.listener = -1;
     }
     Schedule(Clock::now() + std::chrono::milliseconds(s.settings.restartMs),
              [this, index, trailer = std::move(trailer)] { EndRestart(index, trailer); });
