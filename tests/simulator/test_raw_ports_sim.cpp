@@ -13,58 +13,18 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <random>
 #include <thread>
 
+#include "LoadFiles.h"
 #include "TestPeers.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
+using namespace simtest;
 
 const size_t kBlock = 262144;
-
-void Put32(std::string& s, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (24 - 8 * i));
-}
-
-struct LoadFile {
-    std::string bytes;
-    uint32_t checksum = 0;
-    uint16_t sizeKb = 0;
-};
-
-// A download file of `length` bytes in all, its trailer included.
-LoadFile MakeFile(size_t length, const std::string& kind, const std::string& version,
-                  const std::string& model = "QAV M-UG2")
-{
-    LoadFile f;
-    std::mt19937 rng(static_cast<unsigned>(length));
-    f.bytes.resize(length - 256);
-    for (char& c : f.bytes) c = static_cast<char>(rng());
-    for (unsigned char c : f.bytes) f.checksum += c;
-    std::string trailer(256, ' ');
-    f.sizeKb = static_cast<uint16_t>((length + 1023) / 1024);
-    Put32(trailer, 0, f.sizeKb);
-    Put32(trailer, 4, f.checksum);
-    trailer.replace(48, model.size(), model);
-    trailer.replace(64, version.size(), version);
-    trailer.replace(80, kind.size(), kind);
-    trailer.replace(240, 13, "QQAV LOADFILE");
-    f.bytes += trailer;
-    return f;
-}
-
-std::string StartCommand(const LoadFile& f)
-{
-    std::string c = "{LD;0000,00|}";
-    Put32(c, 4, f.checksum);
-    c[9] = static_cast<char>(f.sizeKb >> 8);
-    c[10] = static_cast<char>(f.sizeKb);
-    return c;
-}
 
 // The value of a 13-byte reply frame, -1 when it is none.
 int ReplyValue(const std::string& frame)
@@ -219,7 +179,7 @@ TEST_F(SimRawPorts, PortsArePrinted)
 TEST_F(SimRawPorts, WholeDownloadOverTcpRestartsThePrinter)
 {
     ASSERT_EQ(sim_->Command("restart-ms " + address_ + " 1500"), "ok");
-    const LoadFile f = MakeFile(300 * 1024, "MAIN", "V2.3A");
+    const LoadFile f = MakeLoadFile(300 * 1024, "MAIN", "V2.3A");
     const int s = ConnectRaw();
     ASSERT_GE(s, 0);
     ASSERT_TRUE(WriteAll(s, StartCommand(f)));
@@ -249,7 +209,7 @@ TEST_F(SimRawPorts, WholeDownloadOverTcpRestartsThePrinter)
 
 TEST_F(SimRawPorts, BlocksOverUsbAndAnHtmlVersionWithoutRestart)
 {
-    const LoadFile f = MakeFile(2 * kBlock + 1000, "HTML", "V3.1 ");
+    const LoadFile f = MakeLoadFile(2 * kBlock + 1000, "HTML", "V3.1 ");
     const int fd = OpenTerminal(UsbPath());
     ASSERT_GE(fd, 0);
     ASSERT_TRUE(WriteAll(fd, StartCommand(f)));
@@ -276,14 +236,14 @@ TEST_F(SimRawPorts, RefusalsOverTheSerialLineLeaveThePrinterAsItWas)
         LoadFile file;
         int reply;
     };
-    LoadFile badSum = MakeFile(3000, "MAIN", "V9.9A");
+    LoadFile badSum = MakeLoadFile(3000, "MAIN", "V9.9A");
     badSum.checksum += 1;
-    Put32(badSum.bytes, badSum.bytes.size() - 252, badSum.checksum);
-    LoadFile badSize = MakeFile(3000, "MAIN", "V9.9A");
+    badSum.RewriteTrailer();
+    LoadFile badSize = MakeLoadFile(3000, "MAIN", "V9.9A");
     badSize.sizeKb = 7;
-    Put32(badSize.bytes, badSize.bytes.size() - 256, badSize.sizeKb);
+    badSize.RewriteTrailer();
     const Case cases[] = {{"checksum", badSum, 6}, {"size", badSize, 50},
-                          {"model", MakeFile(3000, "MAIN", "V9.9A", "QAV MC-1200"), 51}};
+                          {"model", MakeLoadFile(3000, "MAIN", "V9.9A", "QAV MC-1200"), 51}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(WriteAll(fd, StartCommand(c.file)));
@@ -298,7 +258,7 @@ TEST_F(SimRawPorts, RefusalsOverTheSerialLineLeaveThePrinterAsItWas)
 
 TEST_F(SimRawPorts, DownloadReplyFaults)
 {
-    const LoadFile f = MakeFile(2000, "GAIJI-NOT", "V1.0 "); // an unknown kind: no restart
+    const LoadFile f = MakeLoadFile(2000, "GAIJI-NOT", "V1.0 "); // an unknown kind: no restart
     const int s = ConnectRaw();
     ASSERT_GE(s, 0);
     // No answer to the first start command, a normal one to the second.
@@ -325,7 +285,7 @@ TEST_F(SimRawPorts, DownloadReplyFaults)
 
 TEST_F(SimRawPorts, DownloadOverTheParallelPortRestartsToo)
 {
-    const LoadFile f = MakeFile(5000, "C/G", "V1.7B");
+    const LoadFile f = MakeLoadFile(5000, "C/G", "V1.7B");
     const int fd = ::open(dir_->File("lp0").c_str(), O_WRONLY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
     ASSERT_TRUE(WriteAll(fd, StartCommand(f)));
