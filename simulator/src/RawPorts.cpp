@@ -92,10 +92,10 @@ struct RawPorts::Endpoint : RawStream::Handler {
 std::string RawPorts::ShortModel(size_t index) const
 {
     // The short model name as the printer reports it.
-    const Printer& p = *stations_[index]->printer;
+    Printer& p = *stations_[index]->printer;
     Oid base;
     if (ParseOid(table_.Oid(obj::kModelName), base)) {
-        if (auto e = const_cast<Printer&>(p).Objects().FirstUnder(base)) return e->second.value.bytes;
+        if (auto e = p.Objects().FirstUnder(base)) return e->second.value.bytes;
     }
     return p.Entry().model;
 }
