@@ -92,10 +92,10 @@ struct RawPorts::Endpoint : RawStream::Handler {
 std::string RawPorts::ShortModel(size_t index) const
 {
     // The short model name as the printer reports it.
-    const Printer& p = *stations_[index]->printer;
+    Printer& p = *stations_[index]->printer;
     Oid base;
     if (ParseOid(table_.Oid(obj::kModelName), base)) {
-        if (auto e = const_cast<Printer&>(p).Objects().FirstUnder(base)) return e->second.value.bytes;
+        if (auto e = p.Objects().FirstUnder(base)) return e->second.value.bytes;
     }
     return p.Entry().model;
 }
@@ -482,6 +482,14 @@ void RawPorts::BeginRestart(size_t index, Trailer trailer)
 {
     Station& s = *stations_[index];
     s.printer->SetAnswering(false);
+    // The port closes before its connections drop, so that a host that sees
+    // its connection end cannot connect again in between.
+    if (s.listener >= 0) {
+        ::epoll_ctl(epoll_, EPOLL_CTL_DEL, s.listener, nullptr);
+        ::close(s.listener);
+        listeners_.erase(s.listenerId);
+        s.listener = -1;
+    }
     const std::vector<uint64_t> ids = s.endpoints;
     for (uint64_t id : ids) {
         Endpoint& ep = *endpoints_[id];
@@ -491,12 +499,6 @@ void RawPorts::BeginRestart(size_t index, Trailer trailer)
             ep.stream.Reset();
             ep.out.clear();
         }
-    }
-    if (s.listener >= 0) {
-        ::epoll_ctl(epoll_, EPOLL_CTL_DEL, s.listener, nullptr);
-        ::close(s.listener);
-        listeners_.erase(s.listenerId);
-        s.listener = -1;
     }
     Schedule(Clock::now() + std::chrono::milliseconds(s.settings.restartMs),
              [this, index, trailer = std::move(trailer)] { EndRestart(index, trailer); });

@@ -12,7 +12,8 @@
 // ports; the TCP port is closed and its connections dropped) for restart-ms,
 // then reports the file's version for that kind, answers again and sends a
 // coldStart trap to the fleet's trap receiver. A good HTML download changes
-// the version without a restart.
+// the version without a restart. A printer that is down (the down command)
+// takes nothing in on its raw ports and answers nothing.
 //
 // Control commands:
 //   fault ADDRESS KIND [on=WHICH] [ms=N] [count=N]   reply faults (RawSettings.h)

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 
 #include "Download.h"
+#include "LoadFiles.h"
 #include "Mib.h"
 #include "PrinterCommands.h"
 #include "RawStream.h"
@@ -14,6 +14,7 @@
 namespace {
 
 using namespace qavsim;
+using namespace simtest;
 
 // Records what the stream makes of its bytes.
 struct Recorder : RawStream::Handler {
@@ -29,49 +30,6 @@ struct Recorder : RawStream::Handler {
     std::vector<int> replies;
     std::vector<DownloadOutcome> outcomes;
 };
-
-void Put32(std::string& s, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (24 - 8 * i));
-}
-
-void PutText(std::string& s, size_t at, const std::string& text) { s.replace(at, text.size(), text); }
-
-// A download file: `bodyLength` bytes of data and a trailer describing them.
-struct LoadFile {
-    std::string bytes;
-    uint32_t checksum = 0;
-    uint16_t sizeKb = 0;
-};
-
-LoadFile MakeFile(size_t bodyLength, const std::string& kind = "MAIN", const std::string& model = "QAV M-UG2",
-                  const std::string& version = "V1.3A")
-{
-    std::mt19937 rng(static_cast<unsigned>(bodyLength));
-    LoadFile f;
-    f.bytes.resize(bodyLength);
-    for (char& c : f.bytes) c = static_cast<char>(rng());
-    for (unsigned char c : f.bytes) f.checksum += c;
-    std::string trailer(256, ' ');
-    f.sizeKb = static_cast<uint16_t>((bodyLength + 256 + 1023) / 1024);
-    Put32(trailer, 0, f.sizeKb);
-    Put32(trailer, 4, f.checksum);
-    PutText(trailer, 48, model);
-    PutText(trailer, 64, version);
-    PutText(trailer, 80, kind);
-    PutText(trailer, 240, "QQAV LOADFILE");
-    f.bytes += trailer;
-    return f;
-}
-
-std::string StartCommand(uint32_t checksum, uint16_t sizeKb)
-{
-    std::string c = "{LD;0000,00|}";
-    Put32(c, 4, checksum);
-    c[9] = static_cast<char>(sizeKb >> 8);
-    c[10] = static_cast<char>(sizeKb);
-    return c;
-}
 
 void Feed(RawStream& s, const std::string& bytes)
 {
@@ -90,10 +48,10 @@ TEST(DownloadProtocol, ReplyFramesAreThirteenBytes)
 TEST(DownloadProtocol, WholeFileIsAcknowledgedPerBlockAndFinished)
 {
     // 600 KB: two 256 KB boundaries inside the file, then the end.
-    const LoadFile f = MakeFile(600 * 1024 - 256);
+    const LoadFile f = MakeLoadFile(600 * 1024);
     Recorder r;
     RawStream s(r);
-    Feed(s, StartCommand(f.checksum, f.sizeKb));
+    Feed(s, StartCommand(f));
     EXPECT_EQ(r.replies, std::vector<int>({52}));
     Feed(s, "{LP;" + f.bytes + "|}");
     EXPECT_EQ(r.replies, std::vector<int>({52, 53, 53, 56}));
@@ -108,10 +66,10 @@ TEST(DownloadProtocol, WholeFileIsAcknowledgedPerBlockAndFinished)
 
 TEST(DownloadProtocol, BlocksWithoutTheClosingBracketAndOneByteAtATime)
 {
-    const LoadFile f = MakeFile(300 * 1024);
+    const LoadFile f = MakeLoadFile(300 * 1024 + 256);
     Recorder r;
     RawStream s(r);
-    const std::string all = StartCommand(f.checksum, f.sizeKb) + "{LP;" + f.bytes;
+    const std::string all = StartCommand(f) + "{LP;" + f.bytes;
     for (char c : all) s.Feed(reinterpret_cast<const unsigned char*>(&c), 1);
     EXPECT_EQ(r.replies, std::vector<int>({52, 53, 56}));
     ASSERT_EQ(r.outcomes.size(), 1u);
@@ -123,10 +81,10 @@ TEST(DownloadProtocol, BlocksWithoutTheClosingBracketAndOneByteAtATime)
 
 TEST(DownloadProtocol, FileEndingOnABlockBoundaryGetsNoBlockReply)
 {
-    const LoadFile f = MakeFile(2 * download::kBlockSize - 256);
+    const LoadFile f = MakeLoadFile(2 * download::kBlockSize);
     Recorder r;
     RawStream s(r);
-    Feed(s, StartCommand(f.checksum, f.sizeKb) + "{LP;" + f.bytes + "|}");
+    Feed(s, StartCommand(f) + "{LP;" + f.bytes + "|}");
     EXPECT_EQ(r.replies, std::vector<int>({52, 53, 56}));
 }
 
@@ -146,14 +104,13 @@ TEST(DownloadProtocol, RefusalsNameTheFault)
         {"all good", 0, 0, "QAV M-UG2", 56},
     };
     for (const Case& c : cases) {
-        LoadFile f = MakeFile(5000, "MAIN", c.model);
+        LoadFile f = MakeLoadFile(5256, "MAIN", "V1.3A", c.model);
         f.checksum += static_cast<uint32_t>(c.checksumDelta);
         f.sizeKb = static_cast<uint16_t>(f.sizeKb + c.sizeDelta);
-        Put32(f.bytes, f.bytes.size() - 256, f.sizeKb);
-        Put32(f.bytes, f.bytes.size() - 252, f.checksum);
+        f.RewriteTrailer();
         Recorder r;
         RawStream s(r);
-        Feed(s, StartCommand(f.checksum, f.sizeKb) + "{LP;" + f.bytes + "|}");
+        Feed(s, StartCommand(f) + "{LP;" + f.bytes + "|}");
         ASSERT_EQ(r.outcomes.size(), 1u) << c.what;
         EXPECT_EQ(r.outcomes[0].reply, c.reply) << c.what;
         EXPECT_EQ(r.replies.back(), c.reply) << c.what;
@@ -162,17 +119,17 @@ TEST(DownloadProtocol, RefusalsNameTheFault)
 
 TEST(DownloadProtocol, AMagicInsideTheDataDoesNotEndTheFile)
 {
-    LoadFile f = MakeFile(4000);
+    LoadFile f = MakeLoadFile(4256);
     // A trailer-like block in the middle, with other size and checksum fields.
     std::string fake(256, ' ');
-    PutText(fake, 240, "QQAV LOADFILE");
+    fake.replace(240, 13, "QQAV LOADFILE");
     f.bytes.replace(1000, 256, fake);
     f.checksum = 0;
     for (size_t i = 0; i + 256 < f.bytes.size(); ++i) f.checksum += static_cast<unsigned char>(f.bytes[i]);
-    Put32(f.bytes, f.bytes.size() - 252, f.checksum);
+    f.RewriteTrailer();
     Recorder r;
     RawStream s(r);
-    Feed(s, StartCommand(f.checksum, f.sizeKb) + "{LP;" + f.bytes + "|}");
+    Feed(s, StartCommand(f) + "{LP;" + f.bytes + "|}");
     ASSERT_EQ(r.outcomes.size(), 1u);
     EXPECT_EQ(r.outcomes[0].bytes, f.bytes.size());
     EXPECT_EQ(r.outcomes[0].reply, 56);
