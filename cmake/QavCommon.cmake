@@ -40,3 +40,22 @@ function(qav_test name)
   endif()
 endfunction()
 include(GoogleTest)
+
+# qav_install_program(TARGET [ON_PATH]): installs a program of the tool set
+# into its program folder (QAV_INSTALL_BINDIR). ON_PATH also links it into
+# <prefix>/bin: only for names that no Debian package uses (qavctl). The
+# suite's own programs (nwatch, nstat, nconfig, nload) start each other from
+# the program folder and stay off PATH.
+function(qav_install_program target)
+  cmake_parse_arguments(P "ON_PATH" "" "" ${ARGN})
+  install(TARGETS ${target} RUNTIME DESTINATION ${QAV_INSTALL_BINDIR})
+  if(P_ON_PATH)
+    install(CODE "
+      set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+      file(RELATIVE_PATH to \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\"
+           \"\${CMAKE_INSTALL_PREFIX}/${QAV_INSTALL_BINDIR}/${target}\")
+      file(MAKE_DIRECTORY \"\${bin}\")
+      file(CREATE_LINK \"\${to}\" \"\${bin}/${target}\" SYMBOLIC)
+      message(STATUS \"Installing: \${bin}/${target} -> \${to}\")")
+  endif()
+endfunction()
