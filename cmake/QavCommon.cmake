@@ -10,11 +10,13 @@ if(QAV_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 
-# qav_test(NAME SOURCES... [LIBS ...] [LABELS ...] [WHOLE] [TIMEOUT s]): one
-# GoogleTest binary, registered with CTest as one test per case, or with
-# WHOLE as one test (binaries whose cases share an expensive peer).
+# qav_test(NAME SOURCES... [LIBS ...] [LABELS ...] [LOCKS ...] [WHOLE]
+# [TIMEOUT s]): one GoogleTest binary, registered with CTest as one test per
+# case, or with WHOLE as one test (binaries whose cases share an expensive
+# peer). LOCKS names CTest resource locks: tests holding the same lock never
+# run at the same time.
 function(qav_test name)
-  cmake_parse_arguments(T "WHOLE" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "WHOLE" "TIMEOUT" "SOURCES;LIBS;LABELS;LOCKS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
@@ -26,6 +28,9 @@ function(qav_test name)
   set(props TIMEOUT ${T_TIMEOUT})
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  if(T_LOCKS)
+    list(APPEND props RESOURCE_LOCK "${T_LOCKS}")
   endif()
   if(QAV_SANITIZE)
     list(APPEND props ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/lsan.supp")
@@ -40,3 +45,22 @@ function(qav_test name)
   endif()
 endfunction()
 include(GoogleTest)
+
+# qav_install_program(TARGET [ON_PATH]): installs a program of the tool set
+# into its program folder (QAV_INSTALL_BINDIR). ON_PATH also links it into
+# <prefix>/bin: only for names that no Debian package uses (qavctl). The
+# suite's own programs (nwatch, nstat, nconfig, nload) start each other from
+# the program folder and stay off PATH.
+function(qav_install_program target)
+  cmake_parse_arguments(P "ON_PATH" "" "" ${ARGN})
+  install(TARGETS ${target} RUNTIME DESTINATION ${QAV_INSTALL_BINDIR})
+  if(P_ON_PATH)
+    install(CODE "
+      set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+      file(RELATIVE_PATH to \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\"
+           \"\${CMAKE_INSTALL_PREFIX}/${QAV_INSTALL_BINDIR}/${target}\")
+      file(MAKE_DIRECTORY \"\${bin}\")
+      file(CREATE_LINK \"\${to}\" \"\${bin}/${target}\" SYMBOLIC)
+      message(STATUS \"Installing: \${bin}/${target} -> \${to}\")")
+  endif()
+endfunction()

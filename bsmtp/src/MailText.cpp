@@ -1,5 +1,8 @@
 #include "MailText.h"
 
+#include "qavplatform/MailDate.h"
+#include "qavplatform/Text.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,13 +22,9 @@ constexpr size_t kMaxLine = 998;
 // which keeps each folded header line well under 78 characters.
 constexpr size_t kEncodedWordBytes = 45;
 
-std::string Trim(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
+// Entries are trimmed of blanks and tabs only: any other control character
+// is kept, to be refused.
+std::string Trim(const std::string& text) { return qavplatform::Trim(text, " \t"); }
 
 bool HasControl(const std::string& text)
 {
@@ -263,23 +262,6 @@ bool ParseRecipients(const char* text, std::vector<Party>& recipients)
     return true;
 }
 
-std::string HeaderDate(std::time_t when)
-{
-    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    ::tzset();
-    std::tm local{};
-    if (!::localtime_r(&when, &local)) return std::string();
-    const long offset = local.tm_gmtoff / 60;
-    const long magnitude = std::labs(offset);
-    char text[64];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld", kDays[local.tm_wday % 7],
-                  local.tm_mday, kMonths[local.tm_mon % 12], local.tm_year + 1900, local.tm_hour, local.tm_min,
-                  local.tm_sec, offset < 0 ? '-' : '+', (magnitude / 60) % 100, magnitude % 60);
-    return text;
-}
-
 std::string LocalDomain()
 {
     char name[256] = {};
@@ -304,7 +286,7 @@ std::string ComposeMessage(const Party& from, const std::vector<Party>& to, cons
     const bool ascii = IsAscii(body);
 
     std::string message;
-    message += "Date: " + HeaderDate(when) + "\r\n";
+    message += "Date: " + qavplatform::MailDate(when) + "\r\n";
     message += "From: " + HeaderParty(from) + "\r\n";
     std::string toText;
     for (size_t i = 0; i < to.size(); ++i) {

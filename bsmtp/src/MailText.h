@@ -38,9 +38,6 @@ bool ParseRecipients(const char* text, std::vector<Party>& recipients);
 std::string ComposeMessage(const Party& from, const std::vector<Party>& to, const std::string& subject,
                            const std::string& body, std::time_t when, const std::string& domain);
 
-// The header date of `when` in local time, "Mon, 01 Jul 2024 08:00:00 -0400".
-std::string HeaderDate(std::time_t when);
-
 // This machine's name as it can stand in EHLO and a Message-ID.
 std::string LocalDomain();
 

@@ -86,20 +86,6 @@ void Terminate(GroupData& g)
     g.comment[sizeof g.comment - 1] = '\0';
 }
 
-std::string DottedAddress(uint32_t a)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", (a >> 24) & 0xFF, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
-    return buf;
-}
-
-uint32_t ParseDottedAddress(const char* text)
-{
-    unsigned char o[4] = {0, 0, 0, 0};
-    if (text) std::sscanf(text, "%hhu.%hhu.%hhu.%hhu", &o[0], &o[1], &o[2], &o[3]);
-    return (uint32_t{o[0]} << 24) | (uint32_t{o[1]} << 16) | (uint32_t{o[2]} << 8) | o[3];
-}
-
 int AddPrinterToGroup(int group, uint32_t address)
 {
     DeviceModel& m = DeviceModel::Instance();
@@ -213,7 +199,16 @@ int RemovePrinter(uint32_t address)
                            [address](const ListData& d) { return d.ipAddress == address; });
     if (it == m.devices.end()) return -1;
     m.devices.erase(it);
+    if (std::none_of(m.devices.begin(), m.devices.end(), [address](const ListData& d) { return d.ipAddress == address; }))
+        m.awaiting.erase(address);
     return 1;
+}
+
+bool AwaitsFirstAnswer(uint32_t address)
+{
+    DeviceModel& m = DeviceModel::Instance();
+    auto lock = m.LockDevices();
+    return m.awaiting.count(address) != 0;
 }
 
 namespace {

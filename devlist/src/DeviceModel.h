@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "nlist/ListData.h"
@@ -29,6 +30,11 @@ public:
     // Guarded by LockDevices() / LockGroups().
     std::vector<ListData> devices;
     std::vector<GroupData> groups;
+    // Guarded by LockDevices(): the printers loaded from a group file that
+    // have not answered since (their stored state is the file's, not
+    // theirs). A record stored through SetListData or AddToListData, or by
+    // the refresh, comes from a query and leaves the set.
+    std::unordered_set<uint32_t> awaiting;
 
 private:
     DeviceModel() = default;
@@ -60,6 +66,9 @@ int CountMarkedMembers(int group);
 int SetMember(int group, int position, uint32_t address);
 // Removes the first record with that address; 1, or -1 when there is none.
 int RemovePrinter(uint32_t address);
+// Whether the printer was loaded from the group file and has not answered
+// since: its state is not known yet.
+bool AwaitsFirstAnswer(uint32_t address);
 // The field of the record at index, or -1 when out of range.
 int GetPrinterStatus(int index);
 int GetErrorCode(int index);
@@ -72,7 +81,9 @@ int AssignToGroups(const ListData& record);
 // Whether the printer is the maker's. A record that already knows gives its
 // value; otherwise, without a query 0; with one, object 1361 is read from the
 // printer and compared with text 3300 (the maker's enterprise OID), the
-// result stored in the record (when there is one) and returned.
+// result stored in the record (when there is one) and returned. A query
+// that got no answer returns 0 and stores nothing: the printer is asked
+// again next time (MakerFlag in PrinterQueries.h tells the two apart).
 int DetermineIsBCP(uint32_t address, bool query);
 
 // The matching rules of the group criteria.
@@ -83,11 +94,6 @@ bool MatchRange(const char* value, const char* criterion);
 // Whether an object identifier lies under the enterprise prefix: equal to it
 // or continuing with ".". An empty prefix matches nothing.
 bool UnderEnterprise(const std::string& oid, const std::string& prefix);
-
-// "%d.%d.%d.%d" of an address, and the address of a dotted text read as
-// "%hhu.%hhu.%hhu.%hhu" (octets that do not parse stay 0).
-std::string DottedAddress(uint32_t address);
-uint32_t ParseDottedAddress(const char* text);
 
 // Puts a terminating zero at the end of every text array of a record that
 // came from a caller, so that no later read runs past an array.

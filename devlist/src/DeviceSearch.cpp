@@ -193,15 +193,16 @@ void DeviceSearch::Process(SearchObserver* observer, SearchProgress& progress)
         ListData record;
         if (IsPrinter(address, communities, &why)) {
             const ListData fresh;
-            if (DetermineIsBCP(address, true) == 1) {
+            const int maker = MakerFlag(address, communities);
+            if (maker == 1) {
                 ReadMakerObjects(address, record, fresh, communities, &why);
                 merge = why != QueryFailure::kNoObjectTable && why != QueryFailure::kSetCommunity;
             } else if (settings_.otherMakers) {
-                // The check has just said "another maker"; a printer that
-                // answered keeps that, or its status would be read through
-                // the maker's codes until the next check. One that did not
-                // answer stays undetermined and is asked again.
-                if (ReadStandardObjects(address, record, fresh, communities, &why)) record.isBCP = 0;
+                // A printer that said "another maker" keeps that, or its
+                // status would be read through the maker's codes until the
+                // next check. One that did not answer the check stays
+                // undetermined and is asked again.
+                if (ReadStandardObjects(address, record, fresh, communities, &why) && maker == 0) record.isBCP = 0;
                 merge = why != QueryFailure::kNoObjectTable && why != QueryFailure::kSetCommunity;
             }
         }

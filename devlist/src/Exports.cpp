@@ -34,6 +34,7 @@ int AddToListData(ListData record)
     nlist::Terminate(record);
     DeviceModel& m = DeviceModel::Instance();
     auto lock = m.LockDevices();
+    m.awaiting.erase(record.ipAddress);
     m.devices.push_back(record);
     return 1;
 }
@@ -44,6 +45,8 @@ int SetListData(int index, ListData record)
     DeviceModel& m = DeviceModel::Instance();
     auto lock = m.LockDevices();
     if (!ValidIndex(m.devices.size(), index)) return 0;
+    m.awaiting.erase(m.devices[index].ipAddress);
+    m.awaiting.erase(record.ipAddress);
     m.devices[index] = record;
     return 1;
 }
@@ -138,6 +141,7 @@ int ClearListData()
     DeviceModel& m = DeviceModel::Instance();
     auto lock = m.LockDevices();
     m.devices.clear();
+    m.awaiting.clear();
     return 1;
 }
 
@@ -167,7 +171,8 @@ int GetGroupDetails(int index, char* name, int nameSize, char* model, int modelS
 {
     DeviceModel& m = DeviceModel::Instance();
     auto lock = m.LockGroups();
-    if (!ValidIndex(m.groups.size(), index)) return 0;
+    if (index < 0) return 0;
+    if (!ValidIndex(m.groups.size(), index)) return 1; // past the end: success with nothing copied
     const GroupData& g = m.groups[index];
     const bool fits = Fits(name, nameSize, g.name) && Fits(model, modelSize, g.model) &&
                       Fits(port, portSize, g.port) && Fits(serialNo, serialNoSize, g.serialNo) &&

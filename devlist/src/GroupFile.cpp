@@ -13,6 +13,7 @@
 #include <unordered_set>
 
 #include "DeviceModel.h"
+#include "qavplatform/Address.h"
 #include "StatusText.h"
 #include "nlist/Nlist.h"
 #include "qavres/Resources.h"
@@ -66,37 +67,66 @@ void ReadText(const ProfileDocument& doc, const std::string& section, const char
     doc.GetString(section, key, "", to, size);
 }
 
-bool CheckDocument(const ProfileDocument& doc)
+// An address of the file: a dotted address other than 0.0.0.0.
+bool UsableAddress(const std::string& text)
+{
+    uint32_t address = 0;
+    return qavplatform::ParseAddress(text, address) && address != 0;
+}
+
+// The address of a dotted text; 0 for anything else.
+uint32_t AddressOf(const char* text)
+{
+    uint32_t address = 0;
+    return qavplatform::ParseAddress(text ? text : "", address) ? address : 0;
+}
+
+bool Reject(std::string* why, const std::string& reason)
+{
+    if (why) *why = reason;
+    return false;
+}
+
+// The checks of a group file, in their order; the first failure is the
+// reason.
+bool CheckDocument(const ProfileDocument& doc, std::string* why)
 {
     // 1. Between 2 and 10 groups.
-    if (!doc.Has(kGroups, "count")) return false;
+    if (!doc.Has(kGroups, "count")) return Reject(why, "[Groups] count is missing");
     const int groups = doc.GetInt(kGroups, "count", 0);
-    if (groups < 2 || groups > 10) return false;
+    if (groups < 2 || groups > 10)
+        return Reject(why, "[Groups] count is " + std::to_string(groups) + ", not 2 to 10");
     // 2. Every group has a name.
     char buffer[260];
     for (int i = 0; i < groups; ++i) {
-        if (doc.GetString(Numbered("Group.", i), "name", "", buffer, 256) == 0) return false;
+        if (doc.GetString(Numbered("Group.", i), "name", "", buffer, 256) == 0)
+            return Reject(why, "[Group." + std::to_string(i) + "] has no name");
     }
     // 3. Group 0 lists every printer.
-    if (!doc.Has("Group.0", "printers") || !doc.Has(kPrinters, "count")) return false;
+    if (!doc.Has("Group.0", "printers") || !doc.Has(kPrinters, "count"))
+        return Reject(why, "[Group.0] printers or [Printers] count is missing");
     const int printers = doc.GetInt(kPrinters, "count", 0);
-    if (doc.GetInt("Group.0", "printers", 0) != printers) return false;
+    if (doc.GetInt("Group.0", "printers", 0) != printers)
+        return Reject(why, "[Group.0] holds " + std::to_string(doc.GetInt("Group.0", "printers", 0)) +
+                               " printers, [Printers] " + std::to_string(printers));
     // 4. Every printer has an address.
     std::unordered_set<std::string> addresses;
     for (int j = 0; j < printers; ++j) {
         std::string ip = doc.GetString(Numbered("Printer.", j), "ip", "0.0.0.0", sizeof buffer);
-        if (ip == "0.0.0.0") return false;
+        if (!UsableAddress(ip)) return Reject(why, "[Printer." + std::to_string(j) + "] ip \"" + ip + "\" is no address");
         addresses.insert(std::move(ip));
     }
     // 5. Every member names one of the printers.
     for (int i = 0; i < groups; ++i) {
         const std::string section = Numbered("Group.", i);
-        if (!doc.Has(section, "printers")) return false;
+        if (!doc.Has(section, "printers")) return Reject(why, "[" + section + "] printers is missing");
         const int members = doc.GetInt(section, "printers", 0);
-        if (members < 0) return false;
+        if (members < 0) return Reject(why, "[" + section + "] printers is negative");
         for (int k = 0; k < members; ++k) {
             const std::string member = doc.GetString(section, Numbered("prtindex.", k), "0.0.0.0", sizeof buffer);
-            if (member == "0.0.0.0" || addresses.count(member) == 0) return false;
+            if (!UsableAddress(member) || addresses.count(member) == 0)
+                return Reject(why, "[" + section + "] prtindex." + std::to_string(k) + " \"" + member +
+                                       "\" is none of the printers");
         }
     }
     return true;
@@ -113,15 +143,22 @@ int PrinterStatusFromText(const char* text, const qavres::StringTable& language)
 
 } // namespace
 
-int CheckQdlFileFormat(const char* path)
+int CheckQdlFileFormat(const std::string& path, std::string* reason)
 {
-    if (!path) return 0;
     ProfileDocument doc;
-    if (!doc.Load(path)) return 0;
-    return CheckDocument(doc) ? 1 : 0;
+    if (!doc.Load(path)) {
+        Reject(reason, doc.Problem());
+        return 0;
+    }
+    std::string why;
+    if (CheckDocument(doc, &why)) return 1;
+    if (reason) *reason = path + ": " + why;
+    return 0;
 }
 
-int CheckQdlFileFormat(const std::string& path) { return CheckQdlFileFormat(path.c_str()); }
+int CheckQdlFileFormat(const char* path) { return path ? CheckQdlFileFormat(std::string(path), nullptr) : 0; }
+
+int CheckQdlFileFormat(const std::string& path) { return CheckQdlFileFormat(path, nullptr); }
 
 int PopulateVectors(const char* path)
 {
@@ -150,7 +187,7 @@ int PopulateVectors(const char* path)
         char member[260];
         for (int k = 0; k < members; ++k) {
             doc.GetString(section, Numbered("prtindex.", k), "0.0.0.0", member, sizeof member);
-            g.members.push_back(nlist::ParseDottedAddress(member));
+            g.members.push_back(AddressOf(member));
         }
         g.marks.assign(g.members.size(), 0);
         g.count = static_cast<int32_t>(g.members.size());
@@ -165,7 +202,7 @@ int PopulateVectors(const char* path)
         const std::string section = Numbered("Printer.", j);
         ListData r;
         doc.GetString(section, "ip", "", text, sizeof text);
-        r.ipAddress = nlist::ParseDottedAddress(text);
+        r.ipAddress = AddressOf(text);
         ReadText(doc, section, "name", r.name, sizeof r.name);
         doc.GetString(section, "status", "", text, sizeof text);
         r.printerStatus = PrinterStatusFromText(text, language);
@@ -193,15 +230,18 @@ int PopulateVectors(const char* path)
     {
         auto lock = m.LockDevices();
         m.devices.swap(devices);
+        // What the file says of a printer's state is old news: the list
+        // shows "not known yet" until the printer answers.
+        m.awaiting.clear();
+        for (const ListData& r : m.devices) m.awaiting.insert(r.ipAddress);
     }
     return 1;
 }
 
 int PopulateVectors(const std::string& path) { return PopulateVectors(path.c_str()); }
 
-int SaveListDataToFile(const char* path)
+int SaveListDataToFile(const std::string& path, std::string* reason)
 {
-    if (!path) return -1;
     DeviceModel& m = DeviceModel::Instance();
     std::vector<GroupData> groups;
     {
@@ -215,8 +255,12 @@ int SaveListDataToFile(const char* path)
     }
 
     ProfileDocument doc;
-    // A file that exists but cannot be read is not replaced.
-    if (!doc.Load(path)) return -1;
+    // A file that exists but cannot be read (or is no regular file) is not
+    // replaced.
+    if (!doc.Load(path)) {
+        Reject(reason, doc.Problem() + "; not written");
+        return -1;
+    }
     doc.SetInt(kGroups, "count", static_cast<long long>(groups.size()));
     for (size_t a = 0; a < groups.size(); ++a) {
         const GroupData& g = groups[a];
@@ -230,7 +274,7 @@ int SaveListDataToFile(const char* path)
         doc.SetString(section, "manager", g.manager);
         doc.SetInt(section, "printers", static_cast<long long>(g.members.size()));
         for (size_t k = 0; k < g.members.size(); ++k) {
-            doc.SetString(section, Numbered("prtindex.", static_cast<int>(k)), nlist::DottedAddress(g.members[k]));
+            doc.SetString(section, Numbered("prtindex.", static_cast<int>(k)), qavplatform::AddressText(g.members[k]));
         }
     }
     doc.SetInt(kPrinters, "count", static_cast<long long>(devices.size()));
@@ -241,7 +285,7 @@ int SaveListDataToFile(const char* path)
         const std::string section = Numbered("Printer.", static_cast<int>(b));
         nlist::StatusTextAndIcon(r.isBCP == -1 ? 0 : r.isBCP, r.printerStatus, r.errorCode, r.headStatus, language,
                                  status);
-        doc.SetString(section, "ip", nlist::DottedAddress(r.ipAddress));
+        doc.SetString(section, "ip", qavplatform::AddressText(r.ipAddress));
         doc.SetString(section, "name", r.name);
         doc.SetString(section, "status", status);
         doc.SetString(section, "port", r.port);
@@ -258,8 +302,21 @@ int SaveListDataToFile(const char* path)
         doc.SetString(section, "Renewal Time", r.renewalTime);
         doc.SetString(section, "IsBCP", r.isBCP == 1 ? "1" : "0");
     }
-    if (!doc.Save(path)) return -1;
+    // The file as it would be is checked before it replaces the old one: a
+    // save never leaves a group file that the next start refuses.
+    std::string why;
+    if (!CheckDocument(doc, &why)) {
+        if (reason) *reason = path + ": not written, the list would not make a valid group file (" + why +
+                              "); the file is kept as it was";
+        return -1;
+    }
+    if (!doc.Save(path, &why)) {
+        if (reason) *reason = why;
+        return -1;
+    }
     return static_cast<int>(devices.size());
 }
 
-int SaveListDataToFile(const std::string& path) { return SaveListDataToFile(path.c_str()); }
+int SaveListDataToFile(const char* path) { return path ? SaveListDataToFile(std::string(path), nullptr) : -1; }
+
+int SaveListDataToFile(const std::string& path) { return SaveListDataToFile(path, nullptr); }

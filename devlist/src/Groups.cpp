@@ -1,9 +1,9 @@
 // Group membership of a new printer: the fixed groups 0 and 1 and the
 // criteria of the user groups.
-#include <cstdio>
 #include <cstring>
 
 #include "DeviceModel.h"
+#include "qavplatform/Address.h"
 
 namespace nlist {
 
@@ -25,9 +25,13 @@ bool MatchList(const char* value, const char* criterion)
 
 namespace {
 
+// The four numbers of a dotted address; false for any other text.
 bool FourNumbers(const char* text, int n[4])
 {
-    return std::sscanf(text, "%d.%d.%d.%d", &n[0], &n[1], &n[2], &n[3]) == 4;
+    uint32_t address = 0;
+    if (!qavplatform::ParseAddress(text, address)) return false;
+    for (int i = 0; i < 4; ++i) n[i] = static_cast<int>((address >> (24 - 8 * i)) & 0xFF);
+    return true;
 }
 
 bool HostNumber(int n) { return n >= 1 && n <= 254; }

@@ -1,11 +1,11 @@
 #include "ListEditing.h"
 
-#include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "DeviceModel.h"
+#include "qavplatform/Address.h"
+#include "qavplatform/Text.h"
 #include "ListView.h"
 #include "RecordQueries.h"
 #include "nlist/Nlist.h"
@@ -21,29 +21,15 @@ bool Blank(const std::string fields[4])
     return true;
 }
 
-// The address of the four fields (an empty field reads 0); false when a
-// field is not a number 0..255.
-bool FieldsAddress(const std::string fields[4], uint32_t& address)
+// The dotted text of the four fields, an empty field given as `empty`.
+std::string FieldsText(const std::string fields[4], const std::string& empty)
 {
-    address = 0;
+    std::string text;
     for (int i = 0; i < 4; ++i) {
-        const std::string& f = fields[i];
-        if (f.size() > 3) return false;
-        for (char c : f)
-            if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-        const int n = f.empty() ? 0 : std::atoi(f.c_str());
-        if (n > 255) return false;
-        address = (address << 8) | static_cast<uint32_t>(n);
+        if (i) text += '.';
+        text += fields[i].empty() ? empty : fields[i];
     }
-    return true;
-}
-
-std::string Trim(const std::string& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-    return s.substr(b, e - b);
+    return text;
 }
 
 bool Meets(const GroupData& g, const ListData& r)
@@ -57,8 +43,10 @@ bool Meets(const GroupData& g, const ListData& r)
 
 int AddPrinterRefusal(const std::string fields[4], uint32_t* address)
 {
+    // A blank or incomplete address is no address: an empty field fails the
+    // parse.
     uint32_t a = 0;
-    if (Blank(fields) || !FieldsAddress(fields, a) || a == 0 || a == 0xFFFFFFFFu) return 2173;
+    if (!qavplatform::ParseAddress(FieldsText(fields, ""), a) || a == 0 || a == 0xFFFFFFFFu) return 2173;
     if (FindMemberPosition(a, 0) >= 0) return 2172;
     if (address) *address = a;
     return 0;
@@ -68,8 +56,10 @@ int AddPrinter(uint32_t address)
 {
     ListData r;
     r.ipAddress = address;
-    r.isBCP = DetermineIsBCP(address, true);
     const Communities communities = ReadCommunities();
+    // A printer that does not answer the check stays undetermined (-1) and
+    // is asked again by the next refresh or poll.
+    r.isBCP = MakerFlag(address, communities);
     if (r.isBCP == 1)
         ReadMakerRecord(r, communities);
     else
@@ -118,10 +108,9 @@ GroupForm FormOfGroup(int index)
         f.serialFrom = g.serialNo;
         f.useSerial = true;
     }
-    if (g.port[0]) {
-        unsigned o[4] = {0, 0, 0, 0};
-        std::sscanf(g.port, "%u.%u.%u.%u", &o[0], &o[1], &o[2], &o[3]);
-        for (int i = 0; i < 4; ++i) f.address[i] = std::to_string(o[i] & 0xFF);
+    uint32_t pattern = 0;
+    if (g.port[0] && qavplatform::ParseAddress(g.port, pattern)) {
+        for (int i = 0; i < 4; ++i) f.address[i] = std::to_string((pattern >> (24 - 8 * i)) & 0xFF);
         f.useAddress = true;
     }
     return f;
@@ -129,7 +118,7 @@ GroupForm FormOfGroup(int index)
 
 int GroupRefusal(const GroupForm& form, int editIndex)
 {
-    const std::string name = Trim(form.name);
+    const std::string name = qavplatform::Trim(form.name);
     if (name.empty()) return 2149;
     if (FindGroupByName(name.c_str(), editIndex) >= 0) return 2150;
     return 0;
@@ -137,7 +126,7 @@ int GroupRefusal(const GroupForm& form, int editIndex)
 
 void NormaliseGroupForm(GroupForm& f)
 {
-    f.name = Trim(f.name);
+    f.name = qavplatform::Trim(f.name);
     if (f.model.empty()) f.useModel = false;
     if (f.location.empty()) f.useLocation = false;
     if (f.manager.empty()) f.useManager = false;
@@ -161,9 +150,10 @@ GroupData GroupFromForm(const GroupForm& f)
     if (f.useComment) CopyText(g.comment, f.comment.c_str());
     if (f.useSerial) CopyText(g.serialNo, (f.serialFrom + "~" + f.serialTo).c_str());
     if (f.useAddress) {
+        // An empty field of the pattern reads 0.
         uint32_t a = 0;
-        FieldsAddress(f.address, a);
-        CopyText(g.port, DottedAddress(a).c_str());
+        if (!qavplatform::ParseAddress(FieldsText(f.address, "0"), a)) a = 0;
+        CopyText(g.port, qavplatform::AddressText(a).c_str());
     }
     DeviceModel& m = DeviceModel::Instance();
     auto lock = m.LockDevices();
@@ -181,8 +171,19 @@ int StoreGroup(GroupForm& form, int editIndex, int* stored)
 {
     if (const int refusal = GroupRefusal(form, editIndex)) return refusal;
     NormaliseGroupForm(form);
-    GroupData g = GroupFromForm(form);
     DeviceModel& m = DeviceModel::Instance();
+    if (IsFixedGroup(editIndex)) {
+        // Group 0 holds every printer and group 1 the maker's printers,
+        // whatever the form says: only the name changes. Criteria or members
+        // taken from the form would make a group file that its own check
+        // refuses.
+        auto lock = m.LockGroups();
+        if (editIndex >= static_cast<int>(m.groups.size())) return 0;
+        CopyText(m.groups[editIndex].name, form.name.c_str());
+        if (stored) *stored = editIndex;
+        return 0;
+    }
+    GroupData g = GroupFromForm(form);
     auto lock = m.LockGroups();
     if (editIndex >= 0 && editIndex < static_cast<int>(m.groups.size())) {
         m.groups[editIndex] = std::move(g);
@@ -238,7 +239,7 @@ std::vector<std::string> CurrentValues(int field)
         case kValueLocation: v = r.location; break;
         case kValueManager: v = r.manager; break;
         case kValueComment: v = r.comment; break;
-        case kValuePort: v = r.port[0] ? r.port : DottedAddress(r.ipAddress); break;
+        case kValuePort: v = r.port[0] ? r.port : qavplatform::AddressText(r.ipAddress); break;
         case kValueSerial: v = r.serial; break;
         default: return values;
         }

@@ -12,7 +12,7 @@
 namespace nlist {
 
 // Add printer. 0 when the address may be added, else the text to refuse
-// with: 2173 for a blank address (all four fields empty), 0.0.0.0 or
+// with: 2173 for a blank or incomplete address (a field empty), 0.0.0.0 or
 // 255.255.255.255, 2172 for an address already in group 0. `fields` are the
 // four fields of the address control, each empty or 0..255.
 int AddPrinterRefusal(const std::string fields[4], uint32_t* address = nullptr);
@@ -46,9 +46,14 @@ void NormaliseGroupForm(GroupForm& form);
 // The group record of a normalised form, with every printer of the device
 // list that meets its criteria as a member (mark 0).
 GroupData GroupFromForm(const GroupForm& form);
+// Groups 0 (every printer) and 1 (the maker's printers) are fixed: their
+// members follow from the printers, never from criteria.
+inline bool IsFixedGroup(int index) { return index == 0 || index == 1; }
+
 // Checks, normalises and stores the form: appended as a new group
-// (editIndex -1) or replacing the group at editIndex. 0 and the group's
-// index in `stored`, or the refusal text.
+// (editIndex -1) or replacing the group at editIndex. For the fixed groups
+// only the name is taken over. 0 and the group's index in `stored`, or the
+// refusal text.
 int StoreGroup(GroupForm& form, int editIndex, int* stored = nullptr);
 
 // List-value dialog: a comma-separated text into items and back.

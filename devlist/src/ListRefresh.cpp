@@ -38,7 +38,9 @@ bool ListRefresh::RefreshRecord(int index, const Communities& communities)
     if (!CheckReachable(address, communities)) {
         MarkUnreachable(r);
     } else {
-        if (r.isBCP == -1) r.isBCP = DetermineIsBCP(address, true);
+        // A check that got no answer leaves the flag undetermined (-1):
+        // the printer is asked again next pass.
+        if (r.isBCP == -1) r.isBCP = MakerFlag(address, communities);
         if (r.isBCP == 1)
             ReadMakerRecord(r, communities);
         else
@@ -48,7 +50,10 @@ bool ListRefresh::RefreshRecord(int index, const Communities& communities)
     auto lock = m.LockDevices();
     // The list may have changed during the reads (a search or the monitor):
     // never write this printer's data over another one's record.
-    if (index < static_cast<int>(m.devices.size()) && m.devices[index].ipAddress == address) m.devices[index] = r;
+    if (index < static_cast<int>(m.devices.size()) && m.devices[index].ipAddress == address) {
+        m.devices[index] = r;
+        m.awaiting.erase(address);
+    }
     return true;
 }
 

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <unordered_map>
 
 #include "DeviceModel.h"
+#include "qavplatform/Address.h"
 #include "StatusText.h"
 #include "qavres/Resources.h"
 #include "qavsettings/SettingsFiles.h"
@@ -43,16 +46,17 @@ std::vector<ShownColumn> ShownColumns(const qavsettings::DisplayConfig& config)
     return shown;
 }
 
-Cell CellOf(const ListData& r, int column, const qavres::StringTable& language)
+Cell CellOf(const ListData& r, int column, const qavres::StringTable& language, bool awaiting)
 {
     switch (column) {
     case kColName: return {r.name, r.kind > 0 ? r.kind : 0};
     case kColStatus: {
+        if (awaiting) return {language.Get(kTextNotKnownYet), kIconNotKnown};
         Cell c;
         c.icon = StatusTextAndIcon(r.isBCP, r.printerStatus, r.errorCode, r.headStatus, language, c.text);
         return c;
     }
-    case kColPort: return {DottedAddress(r.ipAddress), 0};
+    case kColPort: return {qavplatform::AddressText(r.ipAddress), 0};
     case kColModel: return {r.model, 0};
     case kColSerial: return {r.serial, 0};
     case kColLocation: return {r.location, 0};
@@ -71,7 +75,7 @@ Cell CellOf(const ListData& r, int column, const qavres::StringTable& language)
     }
 }
 
-std::string SortText(const ListData& r, int column, const qavres::StringTable& language)
+std::string SortText(const ListData& r, int column, const qavres::StringTable& language, bool awaiting)
 {
     if (column == kColPort) {
         const uint32_t a = r.ipAddress;
@@ -80,7 +84,7 @@ std::string SortText(const ListData& r, int column, const qavres::StringTable& l
                       a & 0xFF);
         return text;
     }
-    std::string text = CellOf(r, column, language).text;
+    std::string text = CellOf(r, column, language, awaiting).text;
     for (char& ch : text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     return text;
 }
@@ -99,12 +103,16 @@ std::vector<uint32_t> Members(int group, std::vector<int32_t>* marks = nullptr)
 
 } // namespace
 
-std::vector<ListData> GroupRows(int group)
+std::vector<ListData> GroupRows(int group, std::vector<bool>* awaiting)
 {
     const std::vector<uint32_t> members = Members(group);
     std::vector<ListData> rows(members.size());
     DeviceModel& m = DeviceModel::Instance();
     auto lock = m.LockDevices();
+    if (awaiting) {
+        awaiting->assign(members.size(), false);
+        for (size_t k = 0; k < members.size(); ++k) (*awaiting)[k] = m.awaiting.count(members[k]) != 0;
+    }
     std::unordered_map<uint32_t, size_t> index;
     index.reserve(m.devices.size());
     for (size_t i = m.devices.size(); i-- > 0;) index[m.devices[i].ipAddress] = i; // the first record wins
@@ -130,7 +138,8 @@ bool SortGroup(int group, int column, bool ascending, const qavres::StringTable&
 {
     std::vector<int32_t> marks;
     const std::vector<uint32_t> members = Members(group, &marks);
-    const std::vector<ListData> rows = GroupRows(group);
+    std::vector<bool> awaiting;
+    const std::vector<ListData> rows = GroupRows(group, &awaiting);
     if (rows.size() != members.size() || marks.size() != members.size()) return false;
     struct Entry {
         std::string key;
@@ -139,7 +148,7 @@ bool SortGroup(int group, int column, bool ascending, const qavres::StringTable&
     };
     std::vector<Entry> entries;
     entries.reserve(rows.size());
-    for (size_t k = 0; k < rows.size(); ++k) entries.push_back({SortText(rows[k], column, language), members[k], marks[k]});
+    for (size_t k = 0; k < rows.size(); ++k) entries.push_back({SortText(rows[k], column, language, awaiting[k]), members[k], marks[k]});
     // A stable sort gives what an exchange sort that moves an entry only past
     // a strictly greater (smaller) neighbour gives: equal texts keep their order.
     if (ascending)
@@ -181,19 +190,24 @@ std::vector<bool> StoredSelection(int group)
 
 std::string StatusMonitorCommandLine(uint32_t address, int accessMode)
 {
-    return "NSTAT.exe " + DottedAddress(address) + " " + std::to_string(accessMode);
+    return std::string(kStatusMonitorProgram) + " " + qavplatform::AddressText(address) + " " +
+           std::to_string(accessMode);
 }
 
 namespace {
 
-// "SNMP <address>" per printer; the path, or empty when it cannot be written.
-std::string WriteListFile(const std::vector<uint32_t>& printers, const std::string& folder)
+// "SNMP <address>" per printer; the path, or empty (and the reason in
+// `problem`) when it cannot be written.
+std::string WriteListFile(const std::vector<uint32_t>& printers, const std::string& folder, std::string& problem)
 {
     const std::string path = folder + "/" + kListFileName;
+    errno = 0;
     std::ofstream out(path, std::ios::trunc);
-    for (uint32_t a : printers) out << "SNMP " << DottedAddress(a) << "\n";
+    for (uint32_t a : printers) out << "SNMP " << qavplatform::AddressText(a) << "\n";
     out.close();
-    return out ? path : std::string();
+    if (out) return path;
+    problem = path + " could not be written" + (errno ? std::string(": ") + std::strerror(errno) : std::string());
+    return std::string();
 }
 
 ProgramStart ToolStart(const char* program, const std::vector<std::string>& single, const char* mode,
@@ -204,10 +218,10 @@ ProgramStart ToolStart(const char* program, const std::vector<std::string>& sing
     if (printers.size() == 1) {
         s.program = program;
         s.args = single;
-        s.args.push_back(DottedAddress(printers[0]));
+        s.args.push_back(qavplatform::AddressText(printers[0]));
         return s;
     }
-    const std::string list = WriteListFile(printers, folder);
+    const std::string list = WriteListFile(printers, folder, s.problem);
     if (list.empty()) return s;
     s.program = program;
     if (mode) s.args.push_back(mode);
@@ -219,15 +233,15 @@ ProgramStart ToolStart(const char* program, const std::vector<std::string>& sing
 
 ProgramStart SystemToolStart(const std::vector<uint32_t>& printers, const std::string& folder)
 {
-    return ToolStart("NCONFIG.EXE", {"3", "SNMP"}, "4", printers, folder);
+    return ToolStart(kSystemToolProgram, {"3", "SNMP"}, "4", printers, folder);
 }
 
 ProgramStart DownloadToolStart(const std::vector<uint32_t>& printers, const std::string& folder)
 {
-    return ToolStart("NLOAD.EXE", {"SNMP"}, nullptr, printers, folder);
+    return ToolStart(kDownloadToolProgram, {"SNMP"}, nullptr, printers, folder);
 }
 
-std::string PrinterWebAddress(uint32_t address) { return "http://" + DottedAddress(address); }
+std::string PrinterWebAddress(uint32_t address) { return "http://" + qavplatform::AddressText(address); }
 
 int NewGroupRefusal()
 {

@@ -44,19 +44,28 @@ inline constexpr int kIconCount = 18;
 inline constexpr int kIconDhcpOn = 16;
 inline constexpr int kIconDhcpOff = 17;
 inline constexpr int kIconDhcpUnknown = 18;
+inline constexpr int kIconNotKnown = 18;
+
+// The status of a printer loaded from the group file that has not answered
+// yet: what the file says is no news of the printer.
+inline constexpr int kTextNotKnownYet = 3151;
 
 struct Cell {
     std::string text;
     int icon = 0;
 };
-Cell CellOf(const ListData& record, int column, const qavres::StringTable& language);
+// The cell of a column. `awaiting`: the printer has not answered since it
+// was loaded (AwaitsFirstAnswer), so its status is not known yet.
+Cell CellOf(const ListData& record, int column, const qavres::StringTable& language, bool awaiting = false);
 // The text a column sorts by: the cell text, the address zero-padded
 // ("%03d.%03d.%03d.%03d") in the Port column.
-std::string SortText(const ListData& record, int column, const qavres::StringTable& language);
+std::string SortText(const ListData& record, int column, const qavres::StringTable& language,
+                     bool awaiting = false);
 
 // A snapshot of the printers of one group, in member order; a member whose
-// record is gone shows as a fresh record with its address.
-std::vector<ListData> GroupRows(int group);
+// record is gone shows as a fresh record with its address. `awaiting`, when
+// given, receives per row whether the printer awaits its first answer.
+std::vector<ListData> GroupRows(int group, std::vector<bool>* awaiting = nullptr);
 
 // Sort direction of a heading click: ascending unless the previous sort was
 // ascending on the same column.
@@ -82,11 +91,19 @@ std::vector<bool> StoredSelection(int group);
 // -------------------------------------------------------------- commands
 
 // A program to start: its file name (found beside the running program) and
-// its arguments.
+// its arguments. An empty program with `problem` saying why when it cannot
+// be started (the list file could not be written).
 struct ProgramStart {
     std::string program;
     std::vector<std::string> args;
+    std::string problem;
 };
+
+// The suite's programs the window starts, by the names of their command
+// lines; installed, they are nstat, nconfig and nload in the program folder.
+inline constexpr const char* kStatusMonitorProgram = "NSTAT.exe";
+inline constexpr const char* kSystemToolProgram = "NCONFIG.EXE";
+inline constexpr const char* kDownloadToolProgram = "NLOAD.EXE";
 
 inline constexpr const char* kListFileName = "temp.txt";
 

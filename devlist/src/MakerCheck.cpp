@@ -1,12 +1,12 @@
 // Whether a printer is one of the maker's: its system object identifier
 // (object 1361) lies under the maker's enterprise (text 3300).
-#include <memory>
+#include <algorithm>
 
 #include "DeviceModel.h"
-#include "ncomm/CQBPTrans.h"
+#include "PrinterQueries.h"
 #include "ncomm/CQBPVb.h"
+#include "qavobj/PrinterObjects.h"
 #include "qavres/Resources.h"
-#include "qavsettings/SettingsFiles.h"
 
 namespace nlist {
 
@@ -27,48 +27,57 @@ int IndexOf(const DeviceModel& m, uint32_t address)
     return -1;
 }
 
-// One SNMP GET of object 1361 of the printer; 1 when the answer is an
-// object identifier under the maker's enterprise.
-int QueryMaker(uint32_t address)
+// The stored flag of the printer, or -1 when it is not listed or not known.
+int KnownFlag(uint32_t address)
 {
-    const qavres::ObjectTable& objects = Objects();
-    const std::string oid = objects.RequestOid(1361, 0);
-    const std::string& prefix = Language().Get(3300);
-    if (oid.empty() || prefix.empty()) return 0;
+    DeviceModel& m = DeviceModel::Instance();
+    auto lock = m.LockDevices();
+    const int index = IndexOf(m, address);
+    return index >= 0 ? m.devices[index].isBCP : -1;
+}
 
-    const qavsettings::MgmtConfig settings = qavsettings::ReadMgmtConfig(qavsettings::Reader::kDeviceList);
-    int rc = 0;
-    CQBPTrans session(rc, 1);
-    if (session.Open(0, DottedAddress(address).c_str()) != 0) return 0;
-    int result = 0;
-    CQBPVb request, answer;
-    if (session.SetCommunity(settings.readCommunity.c_str(), settings.writeCommunity.c_str()) == 0 &&
-        request.Add(oid.c_str(), 5, "") == 0 && session.GetObject(request, answer) == 0 && answer.GetSize() >= 1 &&
-        answer.GetType(0) == 6) {
-        result = UnderEnterprise(answer.ValueAt(0), prefix) ? 1 : 0;
-    }
-    session.Close();
-    return result;
+// One get-next of object 1361's bare identifier, as every agent answers it
+// (a GET of the identifier without instance only works on lenient ones).
+// 1 when the answer is an object identifier under the maker's enterprise;
+// 0 when the printer answered anything else (no such object, another type,
+// an error status); -1 when it did not answer, or nothing can be decided
+// (no object table, no text 3300).
+int QueryMaker(uint32_t address, const Communities& communities)
+{
+    const std::string& prefix = Language().Get(3300);
+    if (prefix.empty() || !Objects().IsLoaded()) return -1;
+    std::vector<qavobj::ObjectRequest> request = {{ber::kOid, 1361}};
+    qavobj::Context context;
+    context.objects = &Objects();
+    const qavobj::Outcome out =
+        qavobj::ReadObjects(qavobj::Target::Snmp(address, communities.read, communities.write), context, request);
+    if (!out.ok()) return -1;
+    return request[0].answered && UnderEnterprise(request[0].value, prefix) ? 1 : 0;
 }
 
 } // namespace
 
-int DetermineIsBCP(uint32_t address, bool query)
+int MakerFlag(uint32_t address, const Communities& communities)
 {
-    DeviceModel& m = DeviceModel::Instance();
-    {
-        auto lock = m.LockDevices();
-        const int index = IndexOf(m, address);
-        if (index >= 0 && m.devices[index].isBCP != -1) return m.devices[index].isBCP;
-    }
-    if (!query) return 0;
+    const int known = KnownFlag(address);
+    if (known != -1) return known;
     // The request runs without the lock: other threads keep working with the
     // list while the printer answers (or times out).
-    const int result = QueryMaker(address);
+    const int flag = QueryMaker(address, communities);
+    if (flag < 0) return -1; // asked again next time
+    DeviceModel& m = DeviceModel::Instance();
     auto lock = m.LockDevices();
     const int index = IndexOf(m, address);
-    if (index >= 0) m.devices[index].isBCP = result;
-    return result;
+    if (index >= 0) m.devices[index].isBCP = flag;
+    return flag;
+}
+
+int DetermineIsBCP(uint32_t address, bool query)
+{
+    const int known = KnownFlag(address);
+    if (known != -1) return known;
+    if (!query) return 0;
+    return std::max(0, MakerFlag(address, ReadCommunities()));
 }
 
 } // namespace nlist

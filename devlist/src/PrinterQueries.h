@@ -27,6 +27,12 @@ struct Communities {
 };
 Communities ReadCommunities();
 
+// Whether the printer is the maker's, with three outcomes: the stored flag
+// when the record knows it; else the answer of the printer to the maker
+// check (1 or 0), stored in its record when it is listed; -1, with nothing
+// stored, when it did not answer (DetermineIsBCP gives 0 then).
+int MakerFlag(uint32_t address, const Communities& communities);
+
 // The printer check: the first hrDeviceType value (get-next of object 1401)
 // contains ".5", and the get-next of object 1441 answers a Counter32 under
 // that object.

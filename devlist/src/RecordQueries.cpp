@@ -14,11 +14,14 @@ bool CheckReachable(uint32_t address, const Communities& communities)
 
 void MarkUnreachable(ListData& r)
 {
+    // Only what the silence says changes: the printer's state. What names
+    // it (name, model, location, manager, comment, serial, DHCP host name)
+    // stays, so that the administrator sees which printer is down and the
+    // next save keeps it; only an answer changes those.
     r.kind = -1;
     r.printerStatus = 6;
     r.errorCode = 512;
-    for (char* text : {r.name, r.model, r.location, r.manager, r.comment, r.serial}) text[0] = '\0';
-    r.dhcpHostName[0] = r.rfidError[0] = r.rfidOk[0] = '\0';
+    r.rfidError[0] = r.rfidOk[0] = '\0';
     r.dhcpEnable = -1;
 }
 

@@ -25,7 +25,8 @@ int ReadMakerRecord(ListData& record, const Communities& communities);
 int ReadStandardRecord(ListData& record, const Communities& communities);
 
 // Marks a record that failed the reachability check: kind -1, status 6,
-// error 512, its texts emptied and DHCP unknown.
+// error 512, DHCP unknown, no RFID counts. Its identity (name, model,
+// location, manager, comment, serial, DHCP host name) is kept.
 void MarkUnreachable(ListData& record);
 
 } // namespace nlist

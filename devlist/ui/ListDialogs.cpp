@@ -169,6 +169,14 @@ CNLISTCreateGroup::CNLISTCreateGroup(int editIndex, QWidget* parent) : QDialog(p
     }
     serialEnable();
     address->setEnabled(useAddress->isChecked());
+    if (IsFixedGroup(editIndex_)) {
+        // Every printer, the maker's printers: these two groups take no
+        // criteria, only a name.
+        for (QCheckBox* c : {useModel, useLocation, useManager, useComment, useSerial, useAddress}) {
+            c->setChecked(false);
+            c->setEnabled(false);
+        }
+    }
 }
 
 void CNLISTCreateGroup::EditList(QLineEdit* field, int valueField)

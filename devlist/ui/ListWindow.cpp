@@ -38,10 +38,12 @@ void PrinterTableModel::SetColumns(std::vector<ShownColumn> columns)
     endResetModel();
 }
 
-void PrinterTableModel::SetRows(std::vector<ListData> rows)
+void PrinterTableModel::SetRows(std::vector<ListData> rows, std::vector<bool> awaiting)
 {
+    awaiting.resize(rows.size(), false);
     bool same = rows.size() == rows_.size();
     for (size_t i = 0; same && i < rows.size(); ++i) same = rows[i].ipAddress == rows_[i].ipAddress;
+    awaiting_ = std::move(awaiting);
     if (same) {
         rows_ = std::move(rows);
         if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
@@ -66,7 +68,7 @@ QVariant PrinterTableModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
     if (role != Qt::DisplayRole && role != Qt::DecorationRole) return {};
-    const Cell cell = CellOf(rows_[index.row()], columns_[index.column()].column, Language());
+    const Cell cell = CellOf(rows_[index.row()], columns_[index.column()].column, Language(), awaiting_[index.row()]);
     if (role == Qt::DisplayRole) return QString::fromUtf8(cell.text.c_str());
     const QIcon& icon = StatusIcon(cell.icon);
     return icon.isNull() ? QVariant() : QVariant(icon);
@@ -99,12 +101,6 @@ std::string SettingsLibraryPath()
 
 } // namespace
 
-std::string& CNLISTListDisplayDlg::CurrentFile()
-{
-    static std::string path; // the group file last opened or saved, for the process
-    return path;
-}
-
 template <typename F>
 auto CNLISTListDisplayDlg::Busy(F work)
 {
@@ -121,6 +117,7 @@ CNLISTListDisplayDlg::CNLISTListDisplayDlg(int accessMode, std::atomic<bool>* bu
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     dataDir_ = qavsettings::DataDir();
+    programFolder_ = qavplatform::ProgramDir();
     displayFile_ = qavsettings::DataFilePath(qavsettings::kDisplayConfigFile);
     surveyFile_ = qavsettings::DataFilePath(qavsettings::kSurveyConfigFile);
     settingsLibrary_ = ::dlopen(SettingsLibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -324,11 +321,18 @@ int CNLISTListDisplayDlg::SelectedGroup() const
     return item ? groups_->indexOfTopLevelItem(item) : -1;
 }
 
+void CNLISTListDisplayDlg::LoadRows(int group)
+{
+    std::vector<bool> awaiting;
+    std::vector<ListData> rows = GroupRows(group, &awaiting);
+    model_->SetRows(std::move(rows), std::move(awaiting));
+}
+
 void CNLISTListDisplayDlg::ShowGroup(int group)
 {
     if (group != shownGroup_) sort_.Reset();
     shownGroup_ = group;
-    model_->SetRows(GroupRows(group));
+    LoadRows(group);
     RestoreSelection();
     UpdateCommands();
 }
@@ -367,13 +371,26 @@ void CNLISTListDisplayDlg::RestoreSelection()
     restoringSelection_ = false;
 }
 
+void CNLISTListDisplayDlg::SetProgramFolder(std::string folder)
+{
+    programFolder_ = std::move(folder);
+    UpdateCommands();
+}
+
 void CNLISTListDisplayDlg::UpdateCommands()
 {
     const int group = SelectedGroup();
     const bool any = !printers_->selectionModel()->selectedRows().isEmpty();
-    for (Command c : {Command::kDeletePrinter, Command::kStatusMonitor, Command::kSystemTool, Command::kDownloadTool,
-                      Command::kWebPage})
-        actions_[c]->setEnabled(any);
+    for (Command c : {Command::kDeletePrinter, Command::kWebPage}) actions_[c]->setEnabled(any);
+    // A program that is not installed beside this one cannot be started:
+    // its command is greyed.
+    const std::pair<Command, const char*> programs[] = {
+        {Command::kStatusMonitor, kStatusMonitorProgram},
+        {Command::kSystemTool, kSystemToolProgram},
+        {Command::kDownloadTool, kDownloadToolProgram},
+    };
+    for (const auto& [c, program] : programs)
+        actions_[c]->setEnabled(any && qavplatform::ProgramInstalled(program, programFolder_));
     actions_[Command::kEditGroup]->setEnabled(group >= 0);
     actions_[Command::kDeleteGroup]->setEnabled(group >= 2);
 }
@@ -388,7 +405,7 @@ void CNLISTListDisplayDlg::Redraw()
     const int group = SelectedGroup();
     if (group != shownGroup_) sort_.Reset();
     shownGroup_ = group;
-    model_->SetRows(GroupRows(group));
+    LoadRows(group);
     RestoreSelection();
     UpdateCommands();
     if (!refresh_.Running() || refreshing_) {
@@ -429,7 +446,7 @@ void CNLISTListDisplayDlg::SortBySection(int section)
     const bool ascending = sort_.Click(column);
     StoreSelection();
     if (SortGroup(shownGroup_, column, ascending, Language())) {
-        model_->SetRows(GroupRows(shownGroup_));
+        LoadRows(shownGroup_);
         RestoreSelection();
     }
 }
@@ -468,7 +485,7 @@ void CNLISTListDisplayDlg::Run(Command c)
         sort_.Click(kColName);
         StoreSelection();
         if (SortGroup(shownGroup_, kColName, true, Language())) {
-            model_->SetRows(GroupRows(shownGroup_));
+            LoadRows(shownGroup_);
             RestoreSelection();
         }
         break;
@@ -497,11 +514,12 @@ void CNLISTListDisplayDlg::OpenFile()
     if (path.isEmpty()) return;
     const std::string file = path.toStdString();
     refresh_.Stop();
-    if (CheckQdlFileFormat(file) != 1) {
-        Message(this, Box::kError, 2000, 2200);
+    std::string reason;
+    if (CheckQdlFileFormat(file, &reason) != 1) {
+        Message(this, Box::kError, 2000, 2200, QString::fromStdString(reason));
     } else if (PopulateVectors(file) == 1) {
         qavplatform::BroadcastMessage(qavplatform::Message::UpdateTrap, qavplatform::kUpdateGroupFileOpened);
-        CurrentFile() = file;
+        currentFile_ = file;
         shownGroup_ = -1;
         FillGroups();
         if (groups_->topLevelItemCount() > 0) groups_->setCurrentItem(groups_->topLevelItem(0));
@@ -512,7 +530,7 @@ void CNLISTListDisplayDlg::OpenFile()
 
 bool CNLISTListDisplayDlg::SaveFile(bool askName)
 {
-    std::string file = CurrentFile();
+    std::string file = currentFile_;
     if ((askName || file.empty()) && chooser_) {
         file = chooser_(true).toStdString();
         if (file.empty()) return false;
@@ -526,12 +544,14 @@ bool CNLISTListDisplayDlg::SaveFile(bool askName)
         file = dialog.selectedFiles().first().toStdString();
     }
     StoreSelection();
-    if (SaveListDataToFile(file) < 0) {
-        // Not a silent loss: the user learns that the list is not in the file.
-        Message(this, Box::kError, 2000, 0, QString::fromStdString("The group file could not be written: " + file));
+    std::string reason;
+    if (SaveListDataToFile(file, &reason) < 0) {
+        // Not a silent loss: the user learns that the list is not in the
+        // file, which file, and why.
+        Message(this, Box::kError, 2000, 2210, QString::fromStdString(reason));
         return false;
     }
-    CurrentFile() = file;
+    currentFile_ = file;
     return true;
 }
 
@@ -619,22 +639,17 @@ int CNLISTListDisplayDlg::StartProgram(const std::string& program, const std::ve
                                        std::string* error)
 {
     if (starter_) return starter_(program, args, error);
-    if (program == "NSTAT.exe") {
-        std::string line = program;
-        for (const std::string& a : args) line += " " + a;
-        return qavplatform::StartCommandLine(line, nullptr, error);
-    }
-    return qavplatform::StartProgram(program, args, nullptr, error);
+    // From the program folder only: on PATH, "nstat" is iproute2's.
+    return qavplatform::StartProgramFrom(programFolder_, program, args, nullptr, error);
 }
 
 void CNLISTListDisplayDlg::StartStatusMonitors()
 {
     for (uint32_t a : SelectedPrinters()) {
         std::string error;
-        const std::string line = StatusMonitorCommandLine(a, accessMode_);
-        const auto parts = qavplatform::SplitCommandLine(line);
+        const auto parts = qavplatform::SplitCommandLine(StatusMonitorCommandLine(a, accessMode_));
         if (StartProgram(parts[0], {parts.begin() + 1, parts.end()}, &error) != 0) {
-            Message(this, Box::kError, 2000, 0, QString::fromStdString(line + ": " + error));
+            Message(this, Box::kError, 2000, 3314, QString::fromStdString(error));
             return;
         }
     }
@@ -645,7 +660,7 @@ void CNLISTListDisplayDlg::StartTool(bool systemTool)
     const std::vector<uint32_t> selected = SelectedPrinters();
     if (selected.empty()) return;
     const ProgramStart start = systemTool ? SystemToolStart(selected, dataDir_) : DownloadToolStart(selected, dataDir_);
-    std::string error = start.program.empty() ? std::string("the list file could not be written") : std::string();
+    std::string error = start.problem;
     if (start.program.empty() || StartProgram(start.program, start.args, &error) != 0)
         Message(this, Box::kError, 2000, systemTool ? 3311 : 3312, QString::fromStdString(error));
 }

@@ -33,8 +33,9 @@ public:
     using QAbstractTableModel::QAbstractTableModel;
     void SetColumns(std::vector<ShownColumn> columns);
     // New rows; keeps the view's rows (and so its selection and scrolling)
-    // when the same printers stand in the same order.
-    void SetRows(std::vector<ListData> rows);
+    // when the same printers stand in the same order. `awaiting`: per row,
+    // whether the printer has not answered since it was loaded.
+    void SetRows(std::vector<ListData> rows, std::vector<bool> awaiting = {});
     const std::vector<ShownColumn>& Columns() const { return columns_; }
     const std::vector<ListData>& Rows() const { return rows_; }
 
@@ -46,6 +47,7 @@ public:
 private:
     std::vector<ShownColumn> columns_;
     std::vector<ListData> rows_;
+    std::vector<bool> awaiting_;
 };
 
 // Menu and tool bar commands.
@@ -75,7 +77,9 @@ public:
     std::vector<uint32_t> SelectedPrinters() const;
     int RefreshCycle() const { return cycle_; }
     ListRefresh& Refresh() { return refresh_; }
-    static std::string& CurrentFile();
+    // The group file last opened or saved by this window (empty when it
+    // opened): Save writes there, or asks for a name when it is empty.
+    const std::string& CurrentFile() const { return currentFile_; }
 
     // Runs a command as its menu item does.
     void Run(Command c);
@@ -89,6 +93,10 @@ public:
     using Starter = std::function<int(const std::string& program, const std::vector<std::string>& args,
                                       std::string* error)>;
     void SetStarter(Starter s) { starter_ = std::move(s); }
+    // The folder the suite's programs are started from (and looked for, to
+    // grey the commands of the ones that are not installed): the program
+    // folder unless a test says otherwise. Never PATH.
+    void SetProgramFolder(std::string folder);
     // And the file dialogs: the chosen path (empty: cancelled), for opening
     // or for saving under a new name.
     using FileChooser = std::function<QString(bool save)>;
@@ -105,6 +113,7 @@ private:
     void BuildColumns();
     void FillGroups();
     void ShowGroup(int group);
+    void LoadRows(int group);
     void UpdateCommands();
     void StoreSelection();
     void RestoreSelection();
@@ -154,6 +163,8 @@ private:
     QLabel* statusLeft_ = nullptr;
     QLabel* statusRight_ = nullptr;
     std::string displayFile_, surveyFile_, dataDir_;
+    std::string currentFile_;
+    std::string programFolder_;
     void* settingsLibrary_ = nullptr;
     qavplatform::NamedEvent displayEvent_;
     Starter starter_;

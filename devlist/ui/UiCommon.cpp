@@ -2,7 +2,7 @@
 
 #include <QDir>
 #include <QHBoxLayout>
-#include <QIntValidator>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 
@@ -42,7 +42,7 @@ MessageSink SetMessageSink(MessageSink sink)
 void Message(QWidget* parent, Box kind, int captionId, int textId, const QString& detail)
 {
     if (Sink()) {
-        Sink()(captionId, textId);
+        Sink()(captionId, textId, detail);
         return;
     }
     const QMessageBox::Icon icon = kind == Box::kError         ? QMessageBox::Critical
@@ -74,23 +74,89 @@ AddressEdit::AddressEdit(QWidget* parent) : QWidget(parent)
     row->setSpacing(2);
     for (int i = 0; i < 4; ++i) {
         fields_[i] = new QLineEdit(this);
-        fields_[i]->setMaxLength(3);
-        fields_[i]->setValidator(new QIntValidator(0, 255, fields_[i]));
         fields_[i]->setAlignment(Qt::AlignCenter);
         fields_[i]->setFixedWidth(fields_[i]->fontMetrics().horizontalAdvance("0000") + 10);
+        fields_[i]->installEventFilter(this);
         row->addWidget(fields_[i]);
         if (i < 3) row->addWidget(new QLabel(".", this));
-        // A full field moves on to the next one.
-        if (i < 3) {
-            connect(fields_[i], &QLineEdit::textEdited, this, [this, i](const QString& text) {
-                if (text.size() == 3) {
-                    fields_[i + 1]->setFocus();
-                    fields_[i + 1]->selectAll();
-                }
-            });
-        }
+        // No validator: it would refuse the "." and a pasted address before
+        // Edited() could spread them over the fields.
+        connect(fields_[i], &QLineEdit::textEdited, this, [this, i](const QString& text) { Edited(i, text); });
     }
     row->addStretch();
+}
+
+namespace {
+
+// The digits of a piece, at most three, as a number of at most 255.
+QString Octet(const QString& piece)
+{
+    QString digits;
+    for (QChar c : piece) {
+        if (c.isDigit() && c.unicode() < 128 && digits.size() < 3) digits += c;
+    }
+    if (!digits.isEmpty() && digits.toInt() > 255) digits = "255";
+    return digits;
+}
+
+} // namespace
+
+void AddressEdit::Focus(int field, bool selectAll)
+{
+    QLineEdit* f = fields_[field];
+    f->setFocus();
+    if (selectAll) {
+        f->selectAll();
+    } else {
+        f->deselect();
+        f->setCursorPosition(static_cast<int>(f->text().size()));
+    }
+}
+
+void AddressEdit::Edited(int field, const QString& text)
+{
+    // A "." typed or pasted: each piece goes to a field of its own, from
+    // this one on.
+    const QStringList pieces = text.split('.');
+    int last = field;
+    for (int k = 0; k < pieces.size() && field + k < 4; ++k) {
+        last = field + k;
+        // "127." ends the field; the next one keeps what it holds.
+        if (k > 0 && k == pieces.size() - 1 && pieces[k].isEmpty()) break;
+        const QString octet = Octet(pieces[k]);
+        if (fields_[last]->text() != octet) fields_[last]->setText(octet);
+    }
+    const bool dotted = pieces.size() > 1;
+    const QString now = fields_[last]->text();
+    if (dotted && last > field && pieces.back().isEmpty()) {
+        // "127." typed: on to the next field, whatever it holds, selected.
+        Focus(last, true);
+    } else if (now.size() == 3 && last < 3 && (!dotted || pieces.size() - 1 == last - field)) {
+        // Three digits fill a field: on to the next one.
+        Focus(last + 1, true);
+    } else if (last != field) {
+        Focus(last, false);
+    }
+}
+
+bool AddressEdit::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        for (int i = 0; i < 4; ++i) {
+            if (watched != fields_[i]) continue;
+            // Backspace at the start of a field goes back to the previous one.
+            if (key->key() == Qt::Key_Backspace && i > 0 && fields_[i]->cursorPosition() == 0 &&
+                !fields_[i]->hasSelectedText()) {
+                Focus(i - 1, false);
+                return true;
+            }
+            // A "." in a field that is empty has nothing to end: ignored
+            // rather than moving past an empty field.
+            if (key->text() == "." && fields_[i]->text().isEmpty()) return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 std::array<std::string, 4> AddressEdit::Fields() const

@@ -2,6 +2,7 @@
 
 #include "qavplatform/Result.h"
 #include "FileUtil.h"
+#include "qavplatform/Files.h"
 
 #include <unistd.h>
 
@@ -217,7 +218,7 @@ bool HasAutostart(const std::string& name)
 {
     std::string file = AutostartFile(name);
     std::string content;
-    if (file.empty() || !detail::ReadWholeFile(file, &content)) return false;
+    if (file.empty() || !ReadOwnFileOrReport(file, content)) return false;
     std::string value;
     if (ReadEntryKey(content, "Hidden", &value) && value == "true") return false;
     if (ReadEntryKey(content, "X-GNOME-Autostart-enabled", &value) && value == "false") return false;
@@ -228,7 +229,7 @@ std::vector<std::string> AutostartCommand(const std::string& name)
 {
     std::string file = AutostartFile(name);
     std::string content, exec;
-    if (file.empty() || !detail::ReadWholeFile(file, &content) || !ReadEntryKey(content, "Exec", &exec)) return {};
+    if (file.empty() || !ReadOwnFileOrReport(file, content) || !ReadEntryKey(content, "Exec", &exec)) return {};
     return SplitDesktopExecLine(exec);
 }
 

@@ -15,7 +15,9 @@ bool MakeDirs(const std::string& path, mode_t mode, std::string* error);
 // over `path`, so a reader sees either the old or the new content.
 bool WriteFileAtomic(const std::string& path, const std::string& content, std::string* error);
 
-// Reads a whole file; false when it cannot be opened or read.
+// Reads a whole file; false when it cannot be opened or read. For the
+// system's own files (/proc); the tool set's files go through ReadOwnFile
+// (qavplatform/Files.h), which refuses FIFOs, devices and huge files.
 bool ReadWholeFile(const std::string& path, std::string* content);
 
 // Letters, digits, '_' and '-' as they are, every other byte as "%XX".

@@ -76,23 +76,26 @@ std::string FindProgramIn(const std::string& folder, const std::string& name)
     return {};
 }
 
-std::string FindProgram(const std::string& name)
+bool ProgramInstalled(const std::string& name, const std::string& folder)
 {
-    std::string found = FindProgramIn(ProgramDir(), name);
-    if (!found.empty() || name.find('/') != std::string::npos) return found;
+    const std::string path = FindProgramIn(folder, name);
+    return !path.empty() && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::string FindOnPath(const std::string& name)
+{
     const char* path = std::getenv("PATH");
-    if (!path) return {};
-    std::string list = path;
+    if (!path || name.empty() || name.find('/') != std::string::npos) return {};
+    const std::string list = path;
     size_t pos = 0;
     while (pos <= list.size()) {
         size_t colon = list.find(':', pos);
         if (colon == std::string::npos) colon = list.size();
-        std::string folder = list.substr(pos, colon - pos);
+        const std::string folder = list.substr(pos, colon - pos);
         pos = colon + 1;
-        // An empty entry would mean the current folder; it is not searched.
         if (folder.empty()) continue;
-        std::string candidate = FindProgramIn(folder, name);
-        if (!candidate.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+        const std::string candidate = folder + "/" + name;
+        if (IsRegularFile(candidate) && ::access(candidate.c_str(), X_OK) == 0) return candidate;
     }
     return {};
 }
@@ -215,7 +218,8 @@ int StartProgramFrom(const std::string& folder, const std::string& name, const s
 {
     std::string path = FindProgramIn(folder, name);
     if (path.empty()) {
-        if (error) *error = "no program \"" + name + "\" in " + folder;
+        const std::string installed = name.find('/') == std::string::npos ? ComparableProgramName(name) : name;
+        if (error) *error = "no program " + installed + " in " + folder;
         return kErrNotFound;
     }
     return StartDetached(path, args, {}, pid, error);
@@ -250,18 +254,20 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine)
 
 int StartCommandLine(const std::string& commandLine, pid_t* pid, std::string* error)
 {
+    return StartCommandLineFrom(ProgramDir(), commandLine, pid, error);
+}
+
+int StartCommandLineFrom(const std::string& folder, const std::string& commandLine, pid_t* pid,
+                         std::string* error)
+{
     std::vector<std::string> words = SplitCommandLine(commandLine);
     if (words.empty()) {
         if (error) *error = "empty command line";
         return kErrNotFound;
     }
-    std::string path = FindProgram(words[0]);
-    if (path.empty()) {
-        if (error) *error = "no program \"" + words[0] + "\" in the program folder or on PATH";
-        return kErrNotFound;
-    }
+    const std::string program = words[0];
     words.erase(words.begin());
-    return StartDetached(path, words, {}, pid, error);
+    return StartProgramFrom(folder, program, words, pid, error);
 }
 
 } // namespace qavplatform

@@ -10,34 +10,10 @@
 
 namespace qavplatform {
 
-namespace {
-
-// Looks only on PATH: a file beside the programs called like a player is no
-// reason to run it.
-std::string FindOnPath(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    if (!path) return {};
-    std::string list = path;
-    size_t pos = 0;
-    while (pos <= list.size()) {
-        size_t colon = list.find(':', pos);
-        if (colon == std::string::npos) colon = list.size();
-        std::string folder = list.substr(pos, colon - pos);
-        pos = colon + 1;
-        if (folder.empty()) continue;
-        std::string candidate = folder + "/" + name;
-        struct stat st {};
-        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return {};
-}
-
-} // namespace
-
 std::string FindSoundPlayer()
 {
+    // Only on PATH: a file beside the programs called like a player is no
+    // reason to run it.
     for (const char* player : {"paplay", "aplay", "pw-play"}) {
         std::string found = FindOnPath(player);
         if (!found.empty()) return found;

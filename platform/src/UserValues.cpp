@@ -2,6 +2,7 @@
 
 #include "qavplatform/Result.h"
 #include "FileUtil.h"
+#include "qavplatform/Files.h"
 
 #include <unistd.h>
 
@@ -53,7 +54,11 @@ std::string UserValueFile(const std::string& key, const std::string& name)
 bool GetUserValue(const std::string& key, const std::string& name, std::string* value)
 {
     std::string file = UserValueFile(key, name);
-    return !file.empty() && detail::ReadWholeFile(file, value);
+    if (file.empty()) return false;
+    std::string content;
+    if (!ReadOwnFileOrReport(file, content)) return false;
+    if (value) *value = std::move(content);
+    return true;
 }
 
 int SetUserValue(const std::string& key, const std::string& name, const std::string& value, std::string* error)

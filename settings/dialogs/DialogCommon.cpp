@@ -48,23 +48,31 @@ MessageHandler SetMessageHandler(MessageHandler handler)
     return old;
 }
 
-QMessageBox::StandardButton ShowBox(BoxKind kind, int caption, int text, QMessageBox::StandardButton headless)
+QMessageBox::StandardButton ShowBox(BoxKind kind, int caption, int text, const QString& detail,
+                                    QMessageBox::StandardButton headless)
 {
-    if (g_messageHandler) return g_messageHandler(kind, caption, text);
+    if (g_messageHandler) return g_messageHandler(kind, caption, text, detail);
     const QString c = T(caption);
     const QString t = T(text);
     if (Headless()) {
-        std::fprintf(stderr, "%s: %s\n", c.toUtf8().constData(), t.toUtf8().constData());
+        std::fprintf(stderr, "%s: %s%s%s\n", c.toUtf8().constData(), t.toUtf8().constData(),
+                     detail.isEmpty() ? "" : " ", detail.toUtf8().constData());
         return headless;
     }
-    QWidget* parent = QApplication::activeModalWidget();
-    switch (kind) {
-    case BoxKind::kInformation: return QMessageBox::information(parent, c, t);
-    case BoxKind::kWarning: return QMessageBox::warning(parent, c, t);
-    case BoxKind::kError: return QMessageBox::critical(parent, c, t);
-    case BoxKind::kQuestionYesNo: return QMessageBox::question(parent, c, t, QMessageBox::Yes | QMessageBox::No);
-    }
-    return headless;
+    const QMessageBox::Icon icon = kind == BoxKind::kInformation ? QMessageBox::Information
+                                   : kind == BoxKind::kWarning   ? QMessageBox::Warning
+                                   : kind == BoxKind::kError     ? QMessageBox::Critical
+                                                                 : QMessageBox::Question;
+    const QMessageBox::StandardButtons buttons =
+        kind == BoxKind::kQuestionYesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
+    QMessageBox box(icon, c, t, buttons, QApplication::activeModalWidget());
+    if (!detail.isEmpty()) box.setInformativeText(detail);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString FileFilter(int text, const char* pattern, int allText)
+{
+    return T(text) + "(" + pattern + ");;" + T(allText) + "(*)";
 }
 
 FileNameHandler SetFileNameHandler(FileNameHandler handler)
@@ -110,7 +118,7 @@ bool RunSetupDialog(const std::function<int()>& runDialog)
     } else if (mutex.TryLock() == 0) {
         if (!EnsureLanguage()) {
             if (g_messageHandler) {
-                g_messageHandler(BoxKind::kError, 0, 0);
+                g_messageHandler(BoxKind::kError, 0, 0, qavres::kSettingsLanguageLoadError);
             } else if (Headless()) {
                 std::fprintf(stderr, "%s\n", qavres::kSettingsLanguageLoadError);
             } else {

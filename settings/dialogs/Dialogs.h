@@ -33,13 +33,20 @@ bool EnsureLanguage();
 QString T(int id);
 
 enum class BoxKind { kInformation, kWarning, kError, kQuestionYesNo };
-// Every message box goes through here. A handler (tests) sees the kind and
-// the text numbers and gives the answer; without one the box is shown, or on
-// the offscreen platform written to stderr and answered with `headless`.
-using MessageHandler = std::function<QMessageBox::StandardButton(BoxKind kind, int caption, int text)>;
+// Every message box goes through here: text `text` with caption `caption`,
+// and under it `detail` when given (the reason of a failure, which names
+// the file, the server or the program). A handler (tests) sees all of it
+// and gives the answer; without one the box is shown, or on the offscreen
+// platform written to stderr and answered with `headless`.
+using MessageHandler =
+    std::function<QMessageBox::StandardButton(BoxKind kind, int caption, int text, const QString& detail)>;
 MessageHandler SetMessageHandler(MessageHandler handler);
-QMessageBox::StandardButton ShowBox(BoxKind kind, int caption, int text,
+QMessageBox::StandardButton ShowBox(BoxKind kind, int caption, int text, const QString& detail = {},
                                     QMessageBox::StandardButton headless = QMessageBox::No);
+
+// A file dialog's filter: the text `text` followed by "(pattern)", then the
+// text `allText` followed by "(*)" for every file.
+QString FileFilter(int text, const char* pattern, int allText);
 
 // The file dialogs go through here too; a handler (tests) gives the name.
 using FileNameHandler = std::function<QString(bool save, const QString& filter)>;

@@ -43,7 +43,7 @@ CNSETUPLogSetting::CNSETUPLogSetting(QWidget* parent) : SettingsDialogBase(paren
         auto* browse = new QPushButton(T(4138));
         QLineEdit* target = c.filename;
         connect(browse, &QPushButton::clicked, this, [this, target] {
-            const QString f = AskFileName(this, true, "Log files (*.log);;All files (*)", "log");
+            const QString f = AskFileName(this, true, FileFilter(4139, "*.log", 4140), "log");
             if (!f.isEmpty()) target->setText(f);
         });
         auto* file = new QHBoxLayout;
@@ -176,14 +176,15 @@ void CNSETUPLogSetting::accept()
         return;
     }
     const std::string path = qavsettings::DataFilePath(qavsettings::kLogConfigFile);
-    const bool ok = qavsettings::WriteSettingsGroup(ChangeTracker::ToWrite(group, path), path);
+    std::string why;
+    const bool ok = qavsettings::WriteSettingsGroup(ChangeTracker::ToWrite(group, path), path, &why);
     if (ok) {
         ShowBox(BoxKind::kInformation, 4120, 4190);
         std::string error;
         if (qavplatform::BroadcastMessage(qavplatform::Message::LogSettingsChanged, 0, &error) != 0)
             std::fprintf(stderr, "nsetup: %s\n", error.c_str());
     } else {
-        ShowBox(BoxKind::kError, 4120, 4200);
+        ShowBox(BoxKind::kError, 4120, 4200, QString::fromStdString(why));
     }
     QDialog::accept();
 }

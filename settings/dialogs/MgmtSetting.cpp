@@ -137,25 +137,37 @@ void CNSETUPMgmtSetting::EditCommunity()
 void CNSETUPMgmtSetting::accept()
 {
     const qavsettings::MgmtConfig now = Collect();
-    const qavsettings::SettingsGroup group = qavsettings::MgmtSettingsGroup(now);
+    qavsettings::SettingsGroup group = qavsettings::MgmtSettingsGroup(now);
     const bool autostartOn = startAtBoot->isChecked();
     if (!tracker_.Changed(group) && autostartOn == autostartShown_) {
         QDialog::accept();
         return;
     }
-    bool ok = true;
+    // The start at logon lives outside the settings file: when it cannot be
+    // changed, the settings are still saved, and the failure is told apart.
+    std::string autostartError;
+    bool autostartOk = true;
     if (autostartOn != autostartShown_) {
         const bool exists = qavplatform::HasAutostart(qavplatform::kMonitorAutostartName);
         if (exists && !autostartOn) {
-            ok = qavplatform::RemoveAutostart(qavplatform::kMonitorAutostartName) == 0;
+            autostartOk = qavplatform::RemoveAutostart(qavplatform::kMonitorAutostartName, &autostartError) == 0;
         } else if (!exists && autostartOn) {
-            ok = qavplatform::WriteAutostart(qavplatform::kMonitorAutostartName,
-                                             qavres::ProgramDir() + "/nwatch") == 0;
+            autostartOk = qavplatform::WriteAutostart(qavplatform::kMonitorAutostartName,
+                                                      qavres::ProgramDir() + "/nwatch", {}, {},
+                                                      &autostartError) == 0;
         }
     }
+    if (!autostartOk) {
+        // StartAtBoot records the entry that really exists.
+        for (auto& e : group)
+            if (e.key == "StartAtBoot") e.value = std::string(FlagText(autostartShown_)); // see Collect()
+    }
     const std::string path = qavsettings::DataFilePath(qavsettings::kMgmtConfigFile);
-    ok = ok && qavsettings::WriteSettingsGroup(ChangeTracker::ToWrite(group, path), path);
-    ShowBox(ok ? BoxKind::kInformation : BoxKind::kError, 4000, ok ? 4006 : 4200);
+    std::string why;
+    const bool ok = qavsettings::WriteSettingsGroup(ChangeTracker::ToWrite(group, path), path, &why);
+    ShowBox(ok ? BoxKind::kInformation : BoxKind::kError, 4000, ok ? 4006 : 4200,
+            ok ? QString() : QString::fromStdString(why));
+    if (!autostartOk) ShowBox(BoxKind::kError, 4000, 4007, QString::fromStdString(autostartError));
     QDialog::accept();
 }
 

@@ -17,8 +17,8 @@ namespace nsetup {
 using qavsettings::FlagText;
 
 namespace {
-const QString kSearchFilter = "Search settings (*.qso);;All files (*)";
-}
+QString SearchFilter() { return FileFilter(4044, "*.qso", 4045); }
+} // namespace
 
 CNSETUPSearchSetting::CNSETUPSearchSetting(QWidget* parent) : SettingsDialogBase(parent)
 {
@@ -44,11 +44,11 @@ CNSETUPSearchSetting::CNSETUPSearchSetting(QWidget* parent) : SettingsDialogBase
     connect(addButton, &QPushButton::clicked, this, [this] { AddRange(); });
     connect(deleteButton, &QPushButton::clicked, this, &CNSETUPSearchSetting::DeleteRange);
     connect(importButton, &QPushButton::clicked, this, [this] {
-        const QString f = AskFileName(this, false, kSearchFilter, "qso");
+        const QString f = AskFileName(this, false, SearchFilter(), "qso");
         if (!f.isEmpty()) ImportFrom(f.toStdString());
     });
     connect(exportButton, &QPushButton::clicked, this, [this] {
-        const QString f = AskFileName(this, true, kSearchFilter, "qso");
+        const QString f = AskFileName(this, true, SearchFilter(), "qso");
         if (!f.isEmpty() && !ExportTo(f.toStdString())) ShowBox(BoxKind::kError, 4030, 4200);
     });
 
@@ -153,8 +153,10 @@ void CNSETUPSearchSetting::accept()
         return;
     }
     const std::string path = qavsettings::DataFilePath(qavsettings::kSearchConfigFile);
-    const bool ok = qavsettings::WriteSettingsGroup(ChangeTracker::ToWrite(group, path), path);
-    ShowBox(ok ? BoxKind::kInformation : BoxKind::kError, 4030, ok ? 4043 : 4200);
+    std::string why;
+    const bool ok = qavsettings::WriteSettingsGroup(ChangeTracker::ToWrite(group, path), path, &why);
+    ShowBox(ok ? BoxKind::kInformation : BoxKind::kError, 4030, ok ? 4043 : 4200,
+            ok ? QString() : QString::fromStdString(why));
     QDialog::accept();
 }
 

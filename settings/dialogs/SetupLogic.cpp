@@ -16,6 +16,8 @@
 #include <sstream>
 
 #include "bsmtp/SenderText.h"
+#include "qavplatform/Address.h"
+#include "qavplatform/Text.h"
 #include "qavsettings/DataFolder.h"
 #include "qavsettings/Profile.h"
 
@@ -63,12 +65,8 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b)
     return qavsettings::FoldCase(a) == qavsettings::FoldCase(b);
 }
 
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
+// Fields are trimmed of blanks and tabs only.
+std::string_view Trim(std::string_view s) { return qavplatform::TrimView(s, " \t"); }
 
 } // namespace
 
@@ -89,53 +87,19 @@ int EmptyCommunityField(std::string_view readName, std::string_view writeName)
 
 // ------------------------------------------------------------ search
 
-bool ParseIpv4(std::string_view text, unsigned char (&octets)[4])
-{
-    text = Trim(text);
-    int part = 0;
-    int value = -1;
-    for (size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '.') {
-            if (value < 0 || part > 3) return false;
-            octets[part++] = static_cast<unsigned char>(value);
-            value = -1;
-        } else if (text[i] >= '0' && text[i] <= '9') {
-            value = (value < 0 ? 0 : value * 10) + (text[i] - '0');
-            if (value > 255) return false;
-        } else {
-            return false;
-        }
-    }
-    return part == 4;
-}
-
-namespace {
-
-std::string Dotted(const unsigned char (&o)[4])
-{
-    char buf[20];
-    std::snprintf(buf, sizeof buf, "%d.%d.%d.%d", o[0], o[1], o[2], o[3]);
-    return buf;
-}
-
-} // namespace
-
 std::optional<qavsettings::SearchRange> RangeToAdd(std::string_view start, std::string_view endField, bool endEdited)
 {
-    unsigned char s[4];
-    if (!ParseIpv4(start, s)) return std::nullopt;
-    const bool zero = s[0] == 0 && s[1] == 0 && s[2] == 0 && s[3] == 0;
-    const bool ones = s[0] == 255 && s[1] == 255 && s[2] == 255 && s[3] == 255;
-    if (zero || ones) return std::nullopt;
+    uint32_t s = 0;
+    if (!qavplatform::ParseAddress(Trim(start), s) || s == 0 || s == 0xFFFFFFFFu) return std::nullopt;
 
     qavsettings::SearchRange r;
-    unsigned char e[4] = {s[0], s[1], s[2], s[3]};
+    const uint32_t subnet = s & 0xFFFFFF00u;
+    uint32_t last = s & 0xFF;
+    uint32_t endLast = last;
     if (!endEdited) {
-        if (s[3] == 255) {
-            unsigned char lo[4] = {s[0], s[1], s[2], 0};
-            unsigned char hi[4] = {s[0], s[1], s[2], 254};
-            r.startIp = Dotted(lo);
-            r.endIp = Dotted(hi);
+        if (last == 255) {
+            r.startIp = qavplatform::AddressText(subnet);
+            r.endIp = qavplatform::AddressText(subnet | 254);
             return r;
         }
     } else {
@@ -147,11 +111,11 @@ std::optional<qavsettings::SearchRange> RangeToAdd(std::string_view start, std::
             n = n * 10 + (c - '0');
         }
         if (n > 255) return std::nullopt;
-        e[3] = static_cast<unsigned char>(n);
+        endLast = static_cast<uint32_t>(n);
     }
-    if (e[3] < s[3]) std::swap(e[3], s[3]);
-    r.startIp = Dotted(s);
-    r.endIp = Dotted(e);
+    if (endLast < last) std::swap(endLast, last);
+    r.startIp = qavplatform::AddressText(subnet | last);
+    r.endIp = qavplatform::AddressText(subnet | endLast);
     return r;
 }
 
@@ -243,6 +207,7 @@ TestMailResult RunTestMail(const qavsettings::SurveyConfig& c, const SendFunctio
     TestMailResult result;
     if (c.sourceAdd.empty()) {
         result.outcome = TestMailResult::kFailed;
+        result.refusal = 4092;
         return result;
     }
     std::vector<std::string> lists;
@@ -250,6 +215,7 @@ TestMailResult RunTestMail(const qavsettings::SurveyConfig& c, const SendFunctio
         if (r->sendmail != 1) continue;
         if (!ValidRecipientList(r->address)) {
             result.outcome = TestMailResult::kFailed;
+            result.refusal = 4093;
             return result;
         }
         lists.push_back(RecipientsForSending(r->address));

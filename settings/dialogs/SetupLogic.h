@@ -49,9 +49,6 @@ int EmptyCommunityField(std::string_view readName, std::string_view writeName);
 
 // ------------------------------------------------------------ search
 
-// "a.b.c.d" with four numbers 0..255; false for anything else.
-bool ParseIpv4(std::string_view text, unsigned char (&octets)[4]);
-
 // The range an "Add" makes of the start address and the end field (the last
 // number of the end address; the other three are those of the start).
 // Nothing (std::nullopt) when the start is blank, 0.0.0.0, 255.255.255.255
@@ -105,11 +102,15 @@ std::string SenderText(int form, std::string_view address, std::string_view user
 // 4093 when a recipient whose send flag is on has an invalid list.
 int CheckMailSettings(const qavsettings::SurveyConfig& config);
 
+// The label of printer condition i (kConditionKeys[i]) is text 4160 + i.
+inline constexpr int kConditionTextBase = 4160;
+
 struct TestMailResult {
     enum Outcome { kNothingToSend, kFailed, kSent } outcome = kNothingToSend;
     int form = -1;          // the form that worked (kSent)
     int calls = 0;          // calls of the mail library
     std::string lastError;  // the mail library's last error text
+    int refusal = 0;        // a failure before anything was sent: 4092 no sender address, 4093 a bad list
 };
 
 // One call of the mail library: server, TAB-separated recipients, sender

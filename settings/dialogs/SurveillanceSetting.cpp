@@ -60,7 +60,7 @@ QWidget* CNSETUPUserSetting::MakePage(Page& p, bool withConditions)
         auto* box = new QGroupBox(T(4088));
         auto* grid = new QGridLayout(box);
         for (int i = 0; i < qavsettings::kConditionCount; ++i) {
-            p.conditions[i] = new QCheckBox(qavsettings::kConditionKeys[i]);
+            p.conditions[i] = new QCheckBox(T(kConditionTextBase + i));
             grid->addWidget(p.conditions[i], i / 4, i % 4);
         }
         v->addWidget(box);
@@ -78,7 +78,7 @@ QWidget* CNSETUPUserSetting::MakePage(Page& p, bool withConditions)
     v->addStretch(1);
     QLineEdit* target = p.attachment;
     connect(browse, &QPushButton::clicked, this, [this, target] {
-        const QString f = AskFileName(this, false, "Text files (*.txt);;All files (*)", "txt");
+        const QString f = AskFileName(this, false, FileFilter(4094, "*.txt", 4095), "txt");
         if (!f.isEmpty()) target->setText(f);
     });
     return page;
@@ -204,14 +204,22 @@ TestMailResult CNSETUPMailSetting::TestMail()
     setEnabled(false);
     result = RunTestMail(Edited(), SendThroughBsmtp);
     setEnabled(true);
-    if (result.outcome == TestMailResult::kNothingToSend) return result;
-    if (!result.lastError.empty()) std::fprintf(stderr, "nsetup: test mail: %s\n", result.lastError.c_str());
+    // Every test gets an answer: with no recipient taking part nothing was
+    // sent, and the box says why.
+    if (result.outcome == TestMailResult::kNothingToSend) {
+        ShowBox(BoxKind::kInformation, 4070, 4106);
+        return result;
+    }
     const bool sent = result.outcome == TestMailResult::kSent;
     config_.sourceAuth = sent ? result.form : qavsettings::kAuthAutomatic;
     const std::string path = qavsettings::DataFilePath(qavsettings::kSurveyConfigFile);
     qavsettings::WriteSettingsGroup({{"Mail", "SourceAuth", sent ? std::to_string(result.form) : std::string()}},
                                     path);
-    ShowBox(sent ? BoxKind::kInformation : BoxKind::kError, 4070, sent ? 4107 : 4108);
+    // The reason of a failure: the check that failed before anything was
+    // sent, or the mail library's text (which carries the server's reply).
+    const QString reason = result.refusal != 0 ? T(result.refusal) : Q(result.lastError);
+    if (!sent) std::fprintf(stderr, "nsetup: test mail: %s\n", reason.toUtf8().constData());
+    ShowBox(sent ? BoxKind::kInformation : BoxKind::kError, 4070, sent ? 4107 : 4108, sent ? QString() : reason);
     return result;
 }
 
@@ -326,14 +334,15 @@ void CNSETUPSurveillanceSetting::accept()
         }
     }
     const std::string path = qavsettings::DataFilePath(qavsettings::kSurveyConfigFile);
-    const bool ok = qavsettings::WriteSettingsGroup(ChangeTracker::ToWrite(group, path), path);
+    std::string why;
+    const bool ok = qavsettings::WriteSettingsGroup(ChangeTracker::ToWrite(group, path), path, &why);
     if (ok) {
         ShowBox(BoxKind::kInformation, 4050, 4062);
         std::string error;
         if (qavplatform::BroadcastMessage(qavplatform::Message::SurveillanceOptionsChanged, 0, &error) != 0)
             std::fprintf(stderr, "nsetup: %s\n", error.c_str());
     } else {
-        ShowBox(BoxKind::kError, 4050, 4200);
+        ShowBox(BoxKind::kError, 4050, 4200, QString::fromStdString(why));
     }
     QDialog::accept();
 }

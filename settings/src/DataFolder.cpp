@@ -1,6 +1,7 @@
 #include "qavsettings/DataFolder.h"
 
 #include <pwd.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -43,7 +44,15 @@ std::string DataDir()
 
 std::string DataFilePath(std::string_view name) { return DataDir() + "/" + std::string(name); }
 
-
+bool HoldsSecrets(std::string_view path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    for (std::string_view secret : {std::string_view(kMgmtConfigFile), std::string_view(kSurveyConfigFile)}) {
+        if (name.size() == secret.size() && strncasecmp(name.data(), secret.data(), name.size()) == 0) return true;
+    }
+    return false;
+}
 
 std::string Rot13(std::string_view text)
 {

@@ -1,5 +1,6 @@
 #include "qavsettings/Profile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,69 +10,84 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
+
+#include "qavplatform/Files.h"
+#include "qavplatform/Text.h"
+#include "qavsettings/DataFolder.h"
 
 namespace qavsettings {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
 char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string_view Trim(std::string_view s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
+// The blanks around names and values. Lines never hold a "\n".
+std::string_view Trim(std::string_view s) { return qavplatform::TrimView(s, " \t\r\v\f"); }
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
-// Whole-file read; false only for a file that exists and cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& content, bool& exists)
-{
-    content.clear();
-    exists = false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
-    exists = true;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    if (st.st_size > 0) content.reserve(static_cast<size_t>(st.st_size));
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            content.clear();
-            return false;
-        }
-        if (n == 0) break;
-        content.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return true;
-}
-
-bool WriteAll(int fd, const std::string& data)
+// 0 when everything was written, else the errno of the failed write.
+int WriteAll(int fd, const std::string& data)
 {
     size_t done = 0;
     while (done < data.size()) {
         ssize_t n = ::write(fd, data.data() + done, data.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return errno;
         }
         done += static_cast<size_t>(n);
     }
+    return 0;
+}
+
+std::string BaseName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Whether `name` is `base` followed by "." and six letters or digits: the
+// temporary file of a save (mkstemp's pattern).
+bool IsTemporaryOf(const std::string& name, const std::string& base)
+{
+    if (name.size() != base.size() + 7 || name.compare(0, base.size(), base) != 0 || name[base.size()] != '.')
+        return false;
+    for (size_t i = base.size() + 1; i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+    }
     return true;
 }
+
+// Removes the temporary files that saves of `target` left behind when their
+// process died (kill -9, power loss): ours by name and owner, stale by age,
+// and no longer locked by a writer (a save holds a lock on its temporary
+// file from its creation to the rename).
+void RemoveStaleTemporaries(const std::string& folder, const std::string& target)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const std::string base = BaseName(target);
+    const time_t now = ::time(nullptr);
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (!IsTemporaryOf(name, base)) continue;
+        const std::string path = folder + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) continue;
+        struct stat st {};
+        const bool stale = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                           now - st.st_mtime >= kStaleTemporarySeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if (stale) ::unlink(path.c_str());
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+std::string ErrnoText(const std::string& what, int err) { return what + ": " + std::strerror(err); }
 
 std::string FolderOf(const std::string& path)
 {
@@ -166,10 +182,10 @@ void ProfileDocument::Parse(std::string_view text)
 bool ProfileDocument::Load(const std::string& path)
 {
     std::string content;
-    bool exists = false;
-    const bool ok = ReadWholeFile(path, content, exists);
-    Parse(ok ? std::string_view(content) : std::string_view());
-    return ok;
+    problem_.clear();
+    const qavplatform::FileRead read = qavplatform::ReadOwnFile(path, content, &problem_);
+    Parse(read == qavplatform::FileRead::kRead ? std::string_view(content) : std::string_view());
+    return read != qavplatform::FileRead::kRefused;
 }
 
 std::string ProfileDocument::Serialize() const
@@ -195,27 +211,45 @@ std::string ProfileDocument::Serialize() const
     return out;
 }
 
-bool ProfileDocument::Save(const std::string& path) const
+bool ProfileDocument::Save(const std::string& path, std::string* why) const
 {
+    auto fail = [why](const std::string& reason) {
+        if (why) *why = reason;
+        return false;
+    };
     const std::string target = WriteTarget(path);
     const std::string folder = FolderOf(target);
+    RemoveStaleTemporaries(folder, target);
     std::string temp = target + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
+    if (fd < 0) return fail(ErrnoText("cannot create a file in " + folder, errno));
+    // Held until the rename: a save in another process then leaves this
+    // file alone however old it looks.
+    ::flock(fd, LOCK_EX);
 
     struct stat st {};
     mode_t mode = 0;
-    if (::stat(target.c_str(), &st) == 0) {
+    if (HoldsSecrets(target)) {
+        mode = 0600;
+    } else if (::stat(target.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, Serialize()) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+    int err = ::fchmod(fd, mode) == 0 ? 0 : errno;
+    if (err == 0) err = WriteAll(fd, Serialize());
+    if (err == 0 && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) {
         ::unlink(temp.c_str());
-        return false;
+        return fail(ErrnoText("cannot write " + target, err));
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        err = errno;
+        ::unlink(temp.c_str());
+        return fail(ErrnoText("cannot replace " + target, err));
     }
     // Make the rename itself durable.
     int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -395,11 +429,18 @@ bool ProfileDocument::Empty() const
     return true;
 }
 
+bool LoadOrReport(ProfileDocument& doc, const std::string& path)
+{
+    if (doc.Load(path)) return true;
+    qavplatform::ReportRefusedFile(doc.Problem());
+    return false;
+}
+
 int ReadProfileString(std::string_view section, std::string_view key, const char* def, char* buffer, int size,
                       const std::string& path)
 {
     ProfileDocument doc;
-    doc.Load(path);
+    LoadOrReport(doc, path);
     return doc.GetString(section, key, def, buffer, size);
 }
 
@@ -407,27 +448,39 @@ std::string ReadProfileString(std::string_view section, std::string_view key, st
                               const std::string& path)
 {
     ProfileDocument doc;
-    doc.Load(path);
+    LoadOrReport(doc, path);
     return doc.GetString(section, key, def, size);
 }
 
 int ReadProfileInt(std::string_view section, std::string_view key, int def, const std::string& path)
 {
     ProfileDocument doc;
-    doc.Load(path);
+    LoadOrReport(doc, path);
     return doc.GetInt(section, key, def);
 }
 
 bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
-                        const std::string& path)
+                        const std::string& path, std::string* why)
 {
     const std::string target = WriteTarget(path);
-    int lock = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (lock < 0) return false;
+    const std::string folder = FolderOf(target);
+    int lock = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock < 0) {
+        if (why) *why = ErrnoText("cannot open the folder " + folder, errno);
+        return false;
+    }
     while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
     }
     ProfileDocument doc;
-    const bool ok = doc.Load(target) && doc.SetString(section, key, value) && doc.Save(target);
+    bool ok = doc.Load(target);
+    if (!ok) {
+        if (why) *why = doc.Problem();
+    } else if (!doc.SetString(section, key, value)) {
+        if (why) *why = "the key name cannot be stored: [" + std::string(section) + "] " + std::string(key);
+        ok = false;
+    } else {
+        ok = doc.Save(target, why);
+    }
     ::close(lock);
     return ok;
 }

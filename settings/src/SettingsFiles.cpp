@@ -82,10 +82,10 @@ const std::array<const char*, kColumnCount> kColumnKeys = {"Name",     "Status",
                                                            "Serial",   "Location", "Manager", "Comment",
                                                            "Renewal Time", "Host Name", "RFID Error", "RFID OK"};
 
-bool WriteSettingsGroup(const SettingsGroup& group, const std::string& path)
+bool WriteSettingsGroup(const SettingsGroup& group, const std::string& path, std::string* why)
 {
     for (const SettingsEntry& e : group) {
-        if (!WriteProfileString(e.section, e.key, e.value, path)) return false;
+        if (!WriteProfileString(e.section, e.key, e.value, path, why)) return false;
     }
     return true;
 }
@@ -95,7 +95,7 @@ bool WriteSettingsGroup(const SettingsGroup& group, const std::string& path)
 MgmtConfig ReadMgmtConfig(Reader who, const MgmtConfig& previous, const std::string& path)
 {
     ProfileDocument doc;
-    doc.Load(path);
+    LoadOrReport(doc, path);
     MgmtConfig c;
     c.startAtBoot = Text(doc, "Startup", "StartAtBoot", "", kFlagSize);
     c.showList = doc.GetInt("Startup", "ShowList", -1);
@@ -138,7 +138,7 @@ bool WriteMgmtConfig(const MgmtConfig& config, const std::string& path)
 SurveyConfig ReadSurveyConfig(Reader who, const SurveyConfig& previous, const std::string& path)
 {
     ProfileDocument doc;
-    doc.Load(path);
+    LoadOrReport(doc, path);
     SurveyConfig c;
     c.list = doc.GetInt("Notification", "List", 0);
     c.popup = doc.GetInt("Notification", "Popup", 0);
@@ -214,7 +214,7 @@ int DurationFromField(std::string_view field, bool tenSecondUnits)
 LogConfig ReadLogConfig(int trapLoggedDefault, const std::string& path)
 {
     ProfileDocument doc;
-    doc.Load(path);
+    LoadOrReport(doc, path);
     LogConfig c;
     c.trap.toBeLogged = doc.GetInt("Trap", "ToBeLogged", trapLoggedDefault);
     c.trap.filename = Text(doc, "Trap", "Filename");
@@ -314,7 +314,7 @@ std::string RangeSection(int n) { return "Ranges." + std::to_string(n); }
 SearchConfig ReadSearchConfig(Reader who, const std::string& path)
 {
     ProfileDocument doc;
-    doc.Load(path);
+    LoadOrReport(doc, path);
     SearchConfig c;
     const bool dialog = who == Reader::kSettingsDialog;
     c.searchAtStart = doc.GetInt("Startup", "SearchAtStart", dialog ? 0 : -1);
@@ -380,7 +380,7 @@ bool WriteSearchConfig(const SearchConfig& config, const std::string& path)
 DisplayConfig ReadDisplayConfig(const std::string& path)
 {
     ProfileDocument doc;
-    doc.Load(path);
+    LoadOrReport(doc, path);
     DisplayConfig c;
     for (int i = 0; i < kColumnCount; ++i) {
         c.display[i] = i == 0 ? 1 : doc.GetInt("Display", kColumnKeys[i], -1);
@@ -422,7 +422,7 @@ bool WriteColumnWidths(const std::vector<std::pair<int, int>>& widths, const std
 DownLoaderConfig ReadDownLoaderConfig(int columnCount, const std::string& path)
 {
     ProfileDocument doc;
-    doc.Load(path);
+    LoadOrReport(doc, path);
     DownLoaderConfig c;
     c.backColor = doc.GetInt("SETTING", "BackColor", 31);
     for (int i = 1; i <= columnCount; ++i) {

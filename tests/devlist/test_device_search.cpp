@@ -14,6 +14,7 @@
 #include <set>
 
 #include "DeviceModel.h"
+#include "MakerRecording.h"
 #include "TestPeers.h"
 #include "nlist/DeviceSearch.h"
 #include "nlist/Nlist.h"
@@ -118,6 +119,10 @@ protected:
                                                           "1.3.6.1.2.1.25.3.2.1.6.1|65|0\n"}});
             // A printer of the maker's that answers the checks and nothing of
             // its object set.
+            // The Zebra label printer as one of the maker's printers.
+            zebra_ = new qavtest::SnmpSimAgent;
+            const std::string recording = devlisttest::MakerRecording();
+            zebraStarted_ = !recording.empty() && zebra_->Start(A(10), port_, {{"kestra", recording}});
             bare_ = new qavtest::SnmpSimAgent;
             bareStarted_ = bare_->Start(A(9), port_,
                                         {{"kestra", "1.3.6.1.2.1.1.2.0|6|1.3.6.1.4.1.32473.2.9\n"
@@ -130,6 +135,7 @@ protected:
         delete sim_;
         delete snmpsim_;
         delete bare_;
+        delete zebra_;
     }
     void SetUp() override
     {
@@ -162,6 +168,8 @@ protected:
     static inline bool snmpsimStarted_ = false;
     static inline qavtest::SnmpSimAgent* bare_ = nullptr;
     static inline bool bareStarted_ = false;
+    static inline qavtest::SnmpSimAgent* zebra_ = nullptr;
+    static inline bool zebraStarted_ = false;
 };
 
 TEST_F(DeviceSearchTest, RangeFindsAndMergesTheMakersPrinters)
@@ -295,6 +303,32 @@ TEST_F(DeviceSearchTest, MakersPrinterWithoutItsObjectsIsStillMerged)
     EXPECT_STREQ(r.name, "");
     EXPECT_STREQ(r.model, "") << "no answer of another object lands in a field";
     EXPECT_EQ(Members(1), std::vector<uint32_t>{Address(A(9))});
+}
+
+// A real agent answers only what exists, and ends its tree with an error
+// (SNMPv1 noSuchName) where the last objects asked for are missing: the
+// maker's printer is read whole all the same.
+TEST_F(DeviceSearchTest, MakersPrinterOnAStrictAgentIsFoundAndRead)
+{
+    if (!zebraStarted_) GTEST_SKIP() << "snmpsimd or the printer recordings are not available";
+    DeviceSearch search(Range(10, 10));
+    EXPECT_EQ(search.Run().merged, 1);
+    ASSERT_EQ(GetListDataSize(), 1);
+    const ListData r = Stored(0);
+    EXPECT_EQ(r.ipAddress, Address(A(10)));
+    EXPECT_EQ(r.kind, 1);
+    EXPECT_EQ(r.isBCP, 1);
+    EXPECT_STREQ(r.name, "6NM1PAS_AB07");
+    EXPECT_STREQ(r.model, "QAV M-UG2");
+    EXPECT_STREQ(r.location, "Booth 7");
+    EXPECT_STREQ(r.serial, "QS7001");
+    EXPECT_STREQ(r.manager, "R. Singh");
+    EXPECT_EQ(r.printerStatus, 3);
+    EXPECT_EQ(r.errorCode, 13);
+    EXPECT_EQ(r.dhcpEnable, 1);
+    EXPECT_STREQ(r.dhcpHostName, "booth7");
+    EXPECT_EQ(Members(1), std::vector<uint32_t>{Address(A(10))}) << "in the maker's group";
+    EXPECT_TRUE(Members(2).empty()) << "not a tagger";
 }
 
 TEST_F(DeviceSearchTest, CancelDuringDiscoveryStillProcessesWhatWasFound)

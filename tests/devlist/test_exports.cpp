@@ -145,10 +145,19 @@ TEST_F(Exports, GroupsTakeOverTheirMembers)
               1);
     EXPECT_STREQ(big, "All");
     EXPECT_EQ(count, 3);
+    std::strcpy(big, "untouched");
+    count = -7;
     EXPECT_EQ(GetGroupDetails(5, big, sizeof big, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr,
                               0, &count),
-              0)
-        << "a missing group is a failure";
+              1)
+        << "past the end: success, with nothing copied";
+    EXPECT_STREQ(big, "untouched");
+    EXPECT_EQ(count, -7);
+    EXPECT_EQ(GetGroupDetails(1, big, sizeof big, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr,
+                              0, &count),
+              1)
+        << "the first index past the end";
+    EXPECT_STREQ(big, "untouched");
     EXPECT_EQ(ClearGroupData(), 1);
     EXPECT_EQ(GetGroupDataSize(), 0);
     EXPECT_EQ(GetPrinterCountfromGroupData(0), 0);

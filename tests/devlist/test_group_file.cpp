@@ -2,13 +2,25 @@
 // files that are damaged or hostile.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 
 #include "TestTexts.h"
 #include "nlist/Nlist.h"
+#include "qavplatform/Files.h"
 #include "qavsettings/Profile.h"
 
 using qavsettings::ProfileDocument;
@@ -153,7 +165,15 @@ TEST_F(GroupFileTest, CheckRejectsWhatItMust)
     EXPECT_EQ(Check(Replace(good, "printers=1\r\nprtindex.0=10.0.0.1\r\n[Group.2]", "prtindex.0=10.0.0.1\r\n[Group.2]")),
               0)
         << "a group without printers";
-    EXPECT_EQ(CheckQdlFileFormat(dir_.File("missing.qdl")), 0);
+    // An address that is none, even when the members name it alike.
+    for (const char* none : {"=300.0.0.1", "=10.0.1", "=10.0.0.1 x", "=0.00.0.0"}) {
+        std::string bad = good;
+        for (size_t at = 0; (at = bad.find("=10.0.0.1\r", at)) != std::string::npos; at += 3)
+            bad.replace(at, 9, none);
+        EXPECT_EQ(Check(bad), 0) << none;
+    }
+    std::string reason;
+    EXPECT_EQ(CheckQdlFileFormat(dir_.File("missing.qdl"), &reason), 0);
     EXPECT_EQ(CheckQdlFileFormat(nullptr), 0);
     EXPECT_EQ(CheckQdlFileFormat(dir_.Path()), 0) << "a folder is not a file";
 }
@@ -220,7 +240,7 @@ TEST_F(GroupFileTest, LoadWithoutCheckSurvivesHostileFiles)
     EXPECT_EQ(GetPrinterFromGroupData(0, 5), 0x0A000006u);
     ASSERT_EQ(GetListDataSize(), 3);
     GetItemFromListData(&r, 2);
-    EXPECT_EQ(r.ipAddress, (44u << 24) | (2u << 16) | (3u << 8) | 4u) << "octets are read as %hhu";
+    EXPECT_EQ(r.ipAddress, 0u) << "300.2.3.4 is no address: 0.0.0.0, not another printer's 44.2.3.4";
     EXPECT_EQ(r.printerStatus, 3);
     GetItemFromListData(&r, 0);
     EXPECT_EQ(r.ipAddress, 0u);
@@ -336,15 +356,188 @@ TEST_F(GroupFileTest, SaveRoundTripAndFailures)
     EXPECT_EQ(back.printerStatus, 4);
     EXPECT_EQ(back.ipAddress, 0xC0A80107u);
 
-    EXPECT_EQ(SaveListDataToFile(dir_.File("no/such/folder.qdl")), -1);
-    EXPECT_EQ(SaveListDataToFile(dir_.Path()), -1);
+    // A failed save says why, naming the file.
+    std::string reason;
+    EXPECT_EQ(SaveListDataToFile(dir_.File("no/such/folder.qdl"), &reason), -1);
+    EXPECT_NE(reason.find(dir_.File("no/such")), std::string::npos) << reason;
+    EXPECT_EQ(SaveListDataToFile(dir_.Path(), &reason), -1);
+    EXPECT_NE(reason.find(dir_.Path()), std::string::npos) << reason;
     EXPECT_EQ(SaveListDataToFile(nullptr), -1);
     ClearListData();
+    ClearGroupData();
+    all.members.clear();
+    AddToGroupData(all);
+    AddToGroupData(maker);
     EXPECT_EQ(SaveListDataToFile(fresh), 0) << "an empty list writes its groups and returns 0";
     ProfileDocument doc;
     ASSERT_TRUE(doc.Load(fresh));
     EXPECT_EQ(doc.GetInt("Printers", "count", -1), 0);
     EXPECT_EQ(doc.GetInt("Groups", "count", -1), 2);
+}
+
+// The lists are checked as the file would be before it replaces the old
+// one: a save never leaves a group file that the next start refuses.
+TEST_F(GroupFileTest, SaveNeverWritesAFileTheCheckRejects)
+{
+    ASSERT_EQ(Check(GroupFile(3)), 1);
+    ASSERT_EQ(PopulateVectors(path_), 1);
+    const std::string before = qavtest::ReadFile(path_);
+
+    // A printer that group 0 does not hold.
+    ListData extra;
+    extra.ipAddress = 0x0A000063;
+    AddToListData(extra);
+    std::string reason;
+    EXPECT_EQ(SaveListDataToFile(path_, &reason), -1);
+    EXPECT_EQ(qavtest::ReadFile(path_), before) << "the old file is kept";
+    EXPECT_NE(reason.find(path_), std::string::npos) << reason;
+    EXPECT_NE(reason.find("[Group.0]"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("kept"), std::string::npos) << "says that the old file stays: " << reason;
+    EXPECT_EQ(CheckQdlFileFormat(path_), 1);
+
+    // Eleven groups.
+    ASSERT_EQ(PopulateVectors(path_), 1);
+    for (int i = 3; i < 11; ++i) {
+        GroupData g;
+        std::snprintf(g.name, sizeof g.name, "G%d", i);
+        AddToGroupData(g);
+    }
+    EXPECT_EQ(SaveListDataToFile(path_, &reason), -1);
+    EXPECT_NE(reason.find("[Groups] count is 11"), std::string::npos) << reason;
+    EXPECT_EQ(qavtest::ReadFile(path_), before);
+}
+
+namespace {
+
+// Runs `work` in a child process for at most `ms` milliseconds: its result,
+// or -100 when it did not end in time (it is then killed), -101 when it
+// died (an abort, a signal).
+int Bounded(const std::function<int()>& work, int ms = 5000)
+{
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(work() + 64);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > until) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            return -100;
+        }
+        ::usleep(10 * 1000);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) - 64 : -101;
+}
+
+} // namespace
+
+// A FIFO, a device or a huge file where a group file is expected: refused
+// at once, with the file named, and never replaced.
+TEST_F(GroupFileTest, FilesThatFightBackAreRefused)
+{
+    const std::string fifo = dir_.File("fifo.qdl");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Bounded([&] { return CheckQdlFileFormat(fifo); }), 0) << "-100: the check waited for a writer";
+    EXPECT_EQ(Bounded([&] { return PopulateVectors(fifo); }), 0);
+    EXPECT_EQ(Bounded([&] { return SaveListDataToFile(fifo); }), -1);
+    std::string reason;
+    EXPECT_EQ(CheckQdlFileFormat(fifo, &reason), 0);
+    EXPECT_EQ(reason, fifo + ": not a regular file (FIFO)");
+    struct stat st {};
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "not replaced by a save";
+
+    const std::string zero = dir_.File("zero.qdl");
+    ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
+    EXPECT_EQ(Bounded([&] { return CheckQdlFileFormat(zero); }), 0) << "-100/-101: read /dev/zero until it gave up";
+    EXPECT_EQ(Bounded([&] { return PopulateVectors(zero); }), 0);
+    EXPECT_EQ(CheckQdlFileFormat(zero, &reason), 0);
+    EXPECT_EQ(reason, zero + ": not a regular file (character device)");
+
+    // Larger than the limit (a sparse file: no disk is used).
+    const std::string huge = dir_.File("huge.qdl");
+    qavtest::WriteFile(huge, GroupFile(1));
+    ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(qavplatform::kMaxOwnFileSize) + 1), 0);
+    EXPECT_EQ(Bounded([&] { return CheckQdlFileFormat(huge); }), 0);
+    EXPECT_EQ(CheckQdlFileFormat(huge, &reason), 0);
+    EXPECT_NE(reason.find("larger than"), std::string::npos) << reason;
+}
+
+// A save that fails half-way (the disk full: here a file size limit) leaves
+// the old file whole and says why.
+TEST_F(GroupFileTest, SaveThatCannotWriteKeepsTheOldFile)
+{
+    ASSERT_EQ(Check(GroupFile(40)), 1);
+    ASSERT_EQ(PopulateVectors(path_), 1);
+    const std::string before = qavtest::ReadFile(path_);
+    const int result = Bounded([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        std::string reason;
+        const int saved = SaveListDataToFile(path_, &reason);
+        // The reason goes back through the exit status: 1 when it names the file.
+        return saved == -1 && reason.find(path_) != std::string::npos && reason.find("too large") != std::string::npos
+                   ? 1
+                   : 0;
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(qavtest::ReadFile(path_), before);
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Path()))
+        EXPECT_EQ(e.path().filename().string().rfind("QAVGroupConfig.qdl.", 0), std::string::npos) << e.path();
+}
+
+// Saves killed with kill -9 leave their temporary files behind: the next
+// save removes those of its own file that nobody writes any more.
+TEST_F(GroupFileTest, StaleTemporaryFilesAreRemovedAtTheNextSave)
+{
+    ASSERT_EQ(Check(GroupFile(2)), 1);
+    ASSERT_EQ(PopulateVectors(path_), 1);
+    auto make = [&](const std::string& name, int ageSeconds) {
+        const std::string file = dir_.File(name);
+        qavtest::WriteFile(file, "[Groups]\ncount=");
+        const timeval times[2] = {{::time(nullptr) - ageSeconds, 0}, {::time(nullptr) - ageSeconds, 0}};
+        ::utimes(file.c_str(), times);
+        return file;
+    };
+    // A save killed in the middle, the way it really happens.
+    const pid_t killed = ::fork();
+    if (killed == 0) {
+        std::string temp = path_ + ".XXXXXX";
+        const int fd = ::mkstemp(temp.data());
+        ::flock(fd, LOCK_EX);
+        ::write(fd, "[Groups]\n", 9);
+        ::raise(SIGKILL);
+    }
+    int status = 0;
+    ::waitpid(killed, &status, 0);
+    std::string leftover;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Path())) {
+        const std::string name = e.path().filename().string();
+        if (name.size() == std::string("QAVGroupConfig.qdl.XXXXXX").size() && name.rfind("QAVGroupConfig.qdl.", 0) == 0)
+            leftover = e.path().string();
+    }
+    ASSERT_FALSE(leftover.empty()) << "kill -9 left no temporary file";
+    const timeval old[2] = {{::time(nullptr) - 600, 0}, {::time(nullptr) - 600, 0}};
+    ::utimes(leftover.c_str(), old);
+
+    const std::string stale = make("QAVGroupConfig.qdl.Ab12Cd", 600);
+    const std::string fresh = make("QAVGroupConfig.qdl.Xy98Zz", 0);      // a save under way elsewhere
+    const std::string locked = make("QAVGroupConfig.qdl.Lk0000", 600);   // an old one still being written
+    const std::string notOurs = make("QAVGroupConfig.qdl.keep-me", 600); // not the pattern
+    const std::string otherFile = make("QAVLogConfig.INI.Ab12Cd", 600);  // another file's
+    const int writer = ::open(locked.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+
+    EXPECT_EQ(SaveListDataToFile(path_), 2);
+    ::close(writer);
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+    EXPECT_TRUE(std::filesystem::exists(locked));
+    EXPECT_TRUE(std::filesystem::exists(notOurs));
+    EXPECT_TRUE(std::filesystem::exists(otherFile));
+    EXPECT_EQ(CheckQdlFileFormat(path_), 1);
 }
 
 } // namespace

@@ -270,6 +270,38 @@ TEST(GroupForm, ChecksAndNormalisation)
     EXPECT_EQ(GetPrinterCountfromGroupData(stored), 3);
 }
 
+// Groups 0 and 1 hold every printer and the maker's printers whatever the
+// group dialog sends for them, so a save after the edit gives a group file
+// that its own check accepts.
+TEST(GroupForm, FixedGroupsKeepTheirMembers)
+{
+    ListData maker = Printer("10.0.0.2", "two", "QAV M-RA1");
+    maker.isBCP = 1;
+    FreshList({Printer("10.0.0.1", "one", "QAV M-UG2"), maker, Printer("10.0.0.3", "three", "Other")});
+    AddPrinterToGroup(1, maker.ipAddress);
+    for (int fixed : {0, 1}) {
+        GroupForm f = FormOfGroup(fixed);
+        f.name = fixed == 0 ? "Everything" : "Ours";
+        f.useModel = true, f.model = "QAV M-UG2";
+        f.useAddress = true, f.address[0] = "10", f.address[1] = "9", f.address[2] = "9", f.address[3] = "9";
+        ASSERT_EQ(StoreGroup(f, fixed), 0);
+        GroupData g;
+        int count = -1;
+        ASSERT_EQ(GetGroupDetails(fixed, g.name, 260, g.model, 2600, g.port, 260, g.serialNo, 260,
+                                  g.installationFeatures, 2600, g.manager, 2600, g.comment, 2600, &count),
+                  1);
+        EXPECT_STREQ(g.name, f.name.c_str()) << "the name may change";
+        EXPECT_STREQ(g.model, "") << "no criteria";
+        EXPECT_STREQ(g.port, "");
+        EXPECT_EQ(count, fixed == 0 ? 3 : 1) << "group " << fixed;
+    }
+    EXPECT_EQ(GetPrinterFromGroupData(1, 0), maker.ipAddress);
+    qavtest::TempDir dir;
+    std::string reason;
+    ASSERT_EQ(SaveListDataToFile(dir.File("g.qdl"), &reason), 3) << reason;
+    EXPECT_EQ(CheckQdlFileFormat(dir.File("g.qdl")), 1);
+}
+
 TEST(ListValues, SplitJoinAndCurrentValues)
 {
     EXPECT_EQ(SplitList("a,b,,c"), (std::vector<std::string>{"a", "b", "", "c"}));
@@ -295,6 +327,10 @@ TEST(AddPrinterForm, RefusedAddresses)
     const std::string wide[4] = {"10", "0", "0", "256"};
     const std::string listed[4] = {"10", "0", "0", "1"};
     const std::string fresh[4] = {"10", "0", "0", "2"};
+    const std::string incomplete[4] = {"10", "0", "", "2"};
+    const std::string lastMissing[4] = {"10", "0", "0", ""};
+    EXPECT_EQ(AddPrinterRefusal(incomplete), 2173) << "an empty field is not 0";
+    EXPECT_EQ(AddPrinterRefusal(lastMissing), 2173);
     EXPECT_EQ(AddPrinterRefusal(blank), 2173);
     EXPECT_EQ(AddPrinterRefusal(zero), 2173);
     EXPECT_EQ(AddPrinterRefusal(all), 2173);
@@ -381,12 +417,16 @@ TEST_F(Refresh, RecordsRereadMarkedAndStamped)
     EXPECT_STREQ(standard.name, "Office");
     EXPECT_EQ(standard.dhcpEnable, -1);
 
+    // Silent: its state changes, what names it stays (and goes into the
+    // next save), and the maker check is left for a later pass.
     ListData down = Stored(2);
     EXPECT_EQ(down.kind, -1);
     EXPECT_EQ(down.printerStatus, 6);
     EXPECT_EQ(down.errorCode, 512);
-    EXPECT_STREQ(down.name, "");
-    EXPECT_STREQ(down.comment, "");
+    EXPECT_STREQ(down.name, "stale");
+    EXPECT_STREQ(down.comment, "stale");
+    EXPECT_EQ(down.isBCP, -1);
+    EXPECT_EQ(CellOf(down, kColStatus, Texts()).text, Texts().Get(3150));
 
     // Nothing changed on the printer: the second read keeps the time.
     CopyText(maker.renewalTime, "1-January-2020 00:00:00");
@@ -469,13 +509,74 @@ TEST_F(Refresh, AddPrinterReadsAndAssigns)
     EXPECT_GE(FindMemberPosition(r.ipAddress, 1), 0);
     EXPECT_GE(FindMemberPosition(r.ipAddress, 2), 0);
 
-    // A printer that does not answer is added all the same.
+    // A printer that does not answer is added all the same, and whether it
+    // is the maker's stays open.
     const std::string gone = qavtest::LoopbackAddress(69);
     const int silent = AddPrinter(Address(gone));
     EXPECT_EQ(Stored(silent).kind, -1);
+    EXPECT_EQ(Stored(silent).isBCP, -1);
     EXPECT_GE(FindMemberPosition(Address(gone), 0), 0);
     EXPECT_EQ(FindMemberPosition(Address(gone), 1), -1);
     EXPECT_EQ(FindMemberPosition(Address(gone), 2), -1);
+}
+
+// A maker's printer switched off when it was added is the maker's once it
+// answers: the failed check decided nothing.
+TEST_F(Refresh, PrinterAddedWhileOffIsTheMakersOnceItAnswers)
+{
+    ClearListData();
+    const int index = AddPrinter(Address(a_[2]));
+    EXPECT_EQ(Stored(index).isBCP, -1);
+    EXPECT_EQ(DetermineIsBCP(Address(a_[2]), true), 0) << "still silent: 0, and nothing stored";
+    EXPECT_EQ(Stored(index).isBCP, -1);
+    ASSERT_EQ(sim_->Command("up " + a_[2]), "ok");
+    ASSERT_TRUE(ListRefresh::RefreshRecord(index));
+    sim_->Command("down " + a_[2]);
+    EXPECT_EQ(Stored(index).isBCP, 1);
+    EXPECT_EQ(Stored(index).kind, 1);
+    EXPECT_STREQ(Stored(index).name, "Down");
+}
+
+// Printers loaded from the group file show that their state is not known
+// until they answer; the file's status text is no news of the printer.
+TEST_F(Refresh, LoadedPrintersAwaitTheirFirstAnswer)
+{
+    qavtest::TempDir dir;
+    qavtest::WriteFile(dir.File("g.qdl"),
+                       "[Groups]\ncount=2\n[Group.0]\nname=All\nprinters=2\nprtindex.0=" + a_[0] + "\nprtindex.1=" +
+                           a_[2] + "\n[Group.1]\nname=Maker\nprinters=0\n[Printers]\ncount=2\n[Printer.0]\nip=" +
+                           a_[0] + "\nname=Line 1\nstatus=" + Texts().Get(3000) + "\nIsBCP=1\n[Printer.1]\nip=" + a_[2] +
+                           "\nname=Down\nstatus=" + Texts().Get(3000) + "\nIsBCP=1\n");
+    ASSERT_EQ(CheckQdlFileFormat(dir.File("g.qdl")), 1);
+    ASSERT_EQ(PopulateVectors(dir.File("g.qdl")), 1);
+    std::vector<bool> awaiting;
+    std::vector<ListData> rows = GroupRows(0, &awaiting);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(awaiting, (std::vector<bool>{true, true}));
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const Cell status = CellOf(rows[k], kColStatus, Texts(), awaiting[k]);
+        EXPECT_EQ(status.text, Texts().Get(kTextNotKnownYet)) << "not a green \"" << Texts().Get(3000) << "\"";
+        EXPECT_EQ(status.icon, kIconNotKnown);
+    }
+
+    // An answer, or the lack of one, ends the wait.
+    ASSERT_TRUE(ListRefresh::RefreshRecord(0));
+    ASSERT_TRUE(ListRefresh::RefreshRecord(1));
+    rows = GroupRows(0, &awaiting);
+    EXPECT_EQ(awaiting, (std::vector<bool>{false, false}));
+    EXPECT_EQ(CellOf(rows[0], kColStatus, Texts(), awaiting[0]).text, Texts().Get(3045)) << "paper near end";
+    EXPECT_EQ(CellOf(rows[1], kColStatus, Texts(), awaiting[1]).text, Texts().Get(3150));
+
+    // A record stored by another reader (the monitor's polling) counts too.
+    ASSERT_EQ(PopulateVectors(dir.File("g.qdl")), 1);
+    EXPECT_TRUE(AwaitsFirstAnswer(Address(a_[0])));
+    ListData r = Stored(0);
+    r.errorCode = 7;
+    ASSERT_EQ(SetListData(0, r), 1);
+    EXPECT_FALSE(AwaitsFirstAnswer(Address(a_[0])));
+    EXPECT_TRUE(AwaitsFirstAnswer(Address(a_[2])));
+    ClearListData();
+    EXPECT_FALSE(AwaitsFirstAnswer(Address(a_[2])));
 }
 
 } // namespace

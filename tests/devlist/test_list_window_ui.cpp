@@ -8,9 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QTest>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -23,6 +27,7 @@
 #include "TestPeers.h"
 #include "UiCommon.h"
 #include "nlist/Nlist.h"
+#include "qavplatform/Address.h"
 #include "qavres/Resources.h"
 #include "qavsettings/UserValues.h"
 
@@ -44,7 +49,7 @@ ListData Printer(uint32_t address, const char* name, int isBCP, int errorCode, c
     CopyText(r.model, model);
     CopyText(r.location, location);
     CopyText(r.serial, serial);
-    CopyText(r.port, DottedAddress(address).c_str());
+    CopyText(r.port, qavplatform::AddressText(address).c_str());
     CopyText(r.renewalTime, "8-December-2026 06:30:00");
     r.dhcpEnable = isBCP ? (address & 1) : -1;
     if (r.dhcpEnable == 1) CopyText(r.dhcpHostName, (std::string(name) + "-host").c_str());
@@ -84,13 +89,20 @@ protected:
             if (r.isBCP == 1) AddPrinterToGroup(1, r.ipAddress);
         }
         messages_.clear();
-        SetMessageSink([this](int caption, int text) { messages_.push_back({caption, text}); });
+        details_.clear();
+        SetMessageSink([this](int caption, int text, const QString& detail) {
+            messages_.push_back({caption, text});
+            details_.push_back(detail.toStdString());
+        });
+        // The suite's programs, installed beside the window's program.
+        for (const char* program : {"nstat", "nconfig", "nload"}) StandIn(programs_.File(program), "");
     }
     void TearDown() override { SetMessageSink({}); }
 
     std::unique_ptr<CNLISTListDisplayDlg> Open(int accessMode = 1)
     {
         auto w = std::make_unique<CNLISTListDisplayDlg>(accessMode, &busy_);
+        w->SetProgramFolder(programs_.Path());
         w->SetStarter([this](const std::string& p, const std::vector<std::string>& a, std::string* error) {
             started_.push_back({p, a});
             if (refuseStarts_) {
@@ -116,9 +128,17 @@ protected:
         return n;
     }
 
-    qavtest::TempDir data_, config_, runtime_;
+    // An executable shell script.
+    static void StandIn(const std::string& path, const std::string& body)
+    {
+        qavtest::WriteFile(path, "#!/bin/sh\n" + body);
+        ::chmod(path.c_str(), 0755);
+    }
+
+    qavtest::TempDir data_, config_, runtime_, programs_;
     std::atomic<bool> busy_{false};
     std::vector<std::pair<int, int>> messages_;
+    std::vector<std::string> details_;
     std::vector<std::pair<std::string, std::vector<std::string>>> started_;
     bool refuseStarts_ = false;
 };
@@ -195,6 +215,27 @@ TEST_F(Window, ColumnsFromTheDisplayFile)
     EXPECT_FALSE(status.data(Qt::DecorationRole).value<QIcon>().isNull());
 }
 
+TEST_F(Window, LoadedPrintersShowTheirStateIsNotKnownYet)
+{
+    ASSERT_EQ(SaveListDataToFile(data_.File("g.qdl")), 4);
+    ASSERT_EQ(PopulateVectors(data_.File("g.qdl")), 1);
+    auto w = Open();
+    ASSERT_EQ(w->Printers()->rowCount(), 4);
+    for (int row = 0; row < 4; ++row) {
+        const QModelIndex status = w->Printers()->index(row, 2);
+        EXPECT_EQ(status.data().toString(), T(kTextNotKnownYet)) << "row " << row << " is not \"" << T(3000).toStdString() << "\"";
+    }
+    // The first answer (here: a record stored by a reader) shows its state.
+    ListData r;
+    GetItemFromListData(&r, 0);
+    r.isBCP = 1, r.errorCode = 0;
+    ASSERT_EQ(SetListData(0, r), 1);
+    w->Redraw();
+    int online = 0;
+    for (int row = 0; row < 4; ++row) online += w->Printers()->index(row, 2).data().toString() == T(3000);
+    EXPECT_EQ(online, 1);
+}
+
 TEST_F(Window, ColumnChooserWritesTheDisplayFile)
 {
     CNLISTColumnsDlg d(data_.File("QAVDisplayConfig.INI"), nullptr);
@@ -266,9 +307,63 @@ TEST_F(Window, ProgramStartsAndTheirFailures)
     refuseStarts_ = true;
     w->Run(Command::kSystemTool);
     w->Run(Command::kDownloadTool);
-    ASSERT_EQ(messages_.size(), 2u);
+    w->Run(Command::kStatusMonitor);
+    ASSERT_EQ(messages_.size(), 3u);
     EXPECT_EQ(messages_[0], std::make_pair(2000, 3311));
     EXPECT_EQ(messages_[1], std::make_pair(2000, 3312));
+    EXPECT_EQ(messages_[2], std::make_pair(2000, 3314)) << "the status monitor has a text of its own";
+    EXPECT_EQ(details_[2], "no such program");
+}
+
+TEST_F(Window, CommandsOfProgramsNotInstalledAreGreyed)
+{
+    auto w = Open(1);
+    Select(*w, {0});
+    for (Command c : {Command::kStatusMonitor, Command::kSystemTool, Command::kDownloadTool})
+        EXPECT_TRUE(w->Action(c)->isEnabled());
+    qavtest::TempDir empty;
+    StandIn(empty.File("nload"), "");
+    w->SetProgramFolder(empty.Path());
+    EXPECT_FALSE(w->Action(Command::kStatusMonitor)->isEnabled()) << "no nstat beside the program";
+    EXPECT_FALSE(w->Action(Command::kSystemTool)->isEnabled()) << "no nconfig";
+    EXPECT_TRUE(w->Action(Command::kDownloadTool)->isEnabled());
+    EXPECT_TRUE(w->Action(Command::kDeletePrinter)->isEnabled());
+    // Not executable is not installed either.
+    ::chmod(empty.File("nload").c_str(), 0644);
+    w->SetProgramFolder(empty.Path());
+    EXPECT_FALSE(w->Action(Command::kDownloadTool)->isEnabled());
+}
+
+// The suite's programs come from the program folder, never from PATH:
+// Debian's own nstat (iproute2) sits on PATH under the status monitor's name.
+TEST_F(Window, StatusMonitorStartsFromTheProgramFolderOnly)
+{
+    qavtest::TempDir path;
+    const std::string ours = data_.File("ours"), theirs = data_.File("theirs");
+    StandIn(programs_.File("nstat"), "printf '%s\\n' \"$@\" > " + ours + ".part && mv " + ours + ".part " + ours + "\n");
+    StandIn(path.File("nstat"), "echo started > " + theirs + "\n");
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (path.Path() + ":" + oldPath).c_str(), 1);
+    auto w = Open(1);
+    w->SetStarter({}); // the real start
+    Select(*w, {0});
+    w->Run(Command::kStatusMonitor);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (qavtest::ReadFile(ours).empty() && std::chrono::steady_clock::now() < until)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(qavtest::ReadFile(ours), "10.0.0.1\n1\n") << "our nstat, with the address and the access mode";
+    EXPECT_TRUE(qavtest::ReadFile(theirs).empty()) << "PATH's nstat was started";
+    EXPECT_TRUE(messages_.empty());
+
+    // Without our nstat nothing is started, and the box names the program.
+    std::remove(programs_.File("nstat").c_str());
+    w->Run(Command::kStatusMonitor);
+    ::setenv("PATH", oldPath.c_str(), 1);
+    ::usleep(300 * 1000);
+    EXPECT_TRUE(qavtest::ReadFile(theirs).empty()) << "PATH's nstat was started";
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], std::make_pair(2000, 3314));
+    EXPECT_EQ(details_[0], "no program nstat in " + programs_.Path());
 }
 
 TEST_F(Window, GroupCommandsAndTheirLimits)
@@ -303,24 +398,38 @@ TEST_F(Window, GroupFileCommands)
         asked.push_back(save);
         return answer;
     });
-    CNLISTListDisplayDlg::CurrentFile().clear();
 
     // Save without a current file asks for a name first; cancelling writes nothing.
     w->Run(Command::kSave);
     ASSERT_EQ(asked, std::vector<bool>{true});
-    EXPECT_TRUE(CNLISTListDisplayDlg::CurrentFile().empty());
+    EXPECT_TRUE(w->CurrentFile().empty());
     answer = QString::fromStdString(data_.File("fleet.qdl"));
     w->Run(Command::kSave);
-    EXPECT_EQ(CNLISTListDisplayDlg::CurrentFile(), data_.File("fleet.qdl"));
+    EXPECT_EQ(w->CurrentFile(), data_.File("fleet.qdl"));
     ASSERT_EQ(CheckQdlFileFormat(data_.File("fleet.qdl")), 1);
     w->Run(Command::kSave); // the current file: no dialog
     EXPECT_EQ(asked.size(), 2u);
     answer = QString::fromStdString(data_.File("no/such/folder/x.qdl"));
     w->Run(Command::kSaveAs);
     ASSERT_EQ(messages_.size(), 1u) << "a failed save is reported";
-    EXPECT_EQ(messages_[0], std::make_pair(2000, 0));
-    EXPECT_EQ(CNLISTListDisplayDlg::CurrentFile(), data_.File("fleet.qdl"));
+    EXPECT_EQ(messages_[0], std::make_pair(2000, 2210));
+    EXPECT_NE(details_[0].find(data_.File("no/such/folder")), std::string::npos) << details_[0];
+    EXPECT_EQ(w->CurrentFile(), data_.File("fleet.qdl"));
     messages_.clear();
+    details_.clear();
+
+    // Another window starts without a current file: its Save asks again.
+    {
+        auto other = Open();
+        EXPECT_TRUE(other->CurrentFile().empty());
+        std::vector<bool> otherAsked;
+        other->SetFileChooser([&](bool save) {
+            otherAsked.push_back(save);
+            return QString();
+        });
+        other->Run(Command::kSave);
+        EXPECT_EQ(otherAsked, std::vector<bool>{true}) << "the first window's file is not taken over";
+    }
 
     // A rejected file: text 2200, the list stays as it was.
     qavtest::WriteFile(data_.File("bad.qdl"), "[Groups]\ncount=11\n");
@@ -328,8 +437,9 @@ TEST_F(Window, GroupFileCommands)
     w->Run(Command::kOpen);
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0], std::make_pair(2000, 2200));
+    EXPECT_NE(details_[0].find("bad.qdl"), std::string::npos) << "the box names the file: " << details_[0];
     EXPECT_EQ(GetListDataSize(), 4);
-    EXPECT_EQ(CNLISTListDisplayDlg::CurrentFile(), data_.File("fleet.qdl"));
+    EXPECT_EQ(w->CurrentFile(), data_.File("fleet.qdl"));
 
     // A good file replaces the list and both lists show it.
     ListData extra = Printer(0x0A0000C8u, "Extra", 1, 0, "", "", "");
@@ -396,8 +506,10 @@ TEST_F(Window, GroupDialogChecks)
 TEST_F(Window, AddPrinterDialogRefusals)
 {
     CNLISTAddPrinter d(0, nullptr);
-    for (const char* text : {"0.0.0.0", "255.255.255.255", ""}) {
-        d.Address()->SetText(text);
+    // An incomplete address is no address (an empty field is not 0).
+    const std::string incomplete = "127." + std::to_string((getpid() >> 8) & 0xFF) + "..9";
+    for (const std::string& text : {std::string("0.0.0.0"), std::string("255.255.255.255"), std::string(""), incomplete}) {
+        d.Address()->SetText(QString::fromStdString(text));
         d.accept();
         EXPECT_EQ(messages_.back(), std::make_pair(2170, 2173)) << text;
         EXPECT_TRUE(d.OkButton()->isEnabled()) << "the buttons come back after the box";
@@ -405,8 +517,56 @@ TEST_F(Window, AddPrinterDialogRefusals)
     d.Address()->SetText("10.0.0.2");
     d.accept();
     EXPECT_EQ(messages_.back(), std::make_pair(2170, 2172));
-    EXPECT_EQ(messages_.size(), 4u);
+    EXPECT_EQ(messages_.size(), 5u);
     EXPECT_EQ(GetListDataSize(), 4);
+    EXPECT_EQ(d.result(), QDialog::Rejected) << "still open";
+}
+
+// Types into whichever field has the focus, as a person would.
+void Type(const QString& keys)
+{
+    for (QChar c : keys) QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+}
+
+TEST_F(Window, AddressFieldTakesTypedAndPastedAddresses)
+{
+    CNLISTAddPrinter d(0, nullptr);
+    d.show();
+    QApplication::setActiveWindow(&d);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    AddressEdit* a = d.Address();
+    auto fields = [a] { return a->Fields(); };
+    using F = std::array<std::string, 4>;
+
+    // "." moves on; a field of three digits moves on by itself, and the "."
+    // typed after it is not taken as an empty field.
+    a->Field(0)->setFocus();
+    Type("127.0.0.99");
+    EXPECT_EQ(fields(), (F{"127", "0", "0", "99"}));
+    a->SetText("");
+    a->Field(0)->setFocus();
+    Type("10.1.20.3");
+    EXPECT_EQ(fields(), (F{"10", "1", "20", "3"}));
+    a->SetText("");
+    a->Field(0)->setFocus();
+    Type("192168110");
+    EXPECT_EQ(fields(), (F{"192", "168", "110", ""}));
+    // No field holds more than 255.
+    a->SetText("");
+    a->Field(0)->setFocus();
+    Type("300");
+    EXPECT_EQ(fields()[0], "255");
+
+    // A dotted address pasted into the first field fills all four.
+    a->SetText("");
+    QApplication::clipboard()->setText("192.168.10.5");
+    a->Field(0)->setFocus();
+    a->Field(0)->paste();
+    EXPECT_EQ(fields(), (F{"192", "168", "10", "5"}));
+    QApplication::clipboard()->setText(" 10.0.0.7 ");
+    a->Field(0)->selectAll();
+    a->Field(0)->paste();
+    EXPECT_EQ(fields(), (F{"10", "0", "0", "7"}));
 }
 
 TEST_F(Window, PlacementAndBarsKeptBetweenRuns)
@@ -447,12 +607,14 @@ TEST_F(Window, DisplayListOpensQueriesAndCloses)
         LDDisplayList(1, 0, &s);
         seenOpen = s; // open, not busy
         LDDisplayList(1, 1, nullptr); // only brings it to the front
-        seenAgain = static_cast<int>(QApplication::topLevelWidgets().size());
+        seenAgain = 0;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            seenAgain += qobject_cast<CNLISTListDisplayDlg*>(top) != nullptr;
         LDDisplayList(1, 0, nullptr); // close request
     });
     LDDisplayList(1, 1, nullptr); // returns when the window closed
     EXPECT_EQ(seenOpen, 0);
-    EXPECT_GE(seenAgain, 1);
+    EXPECT_EQ(seenAgain, 1) << "the second request opens no second window";
     EXPECT_TRUE(eventWhileOpen) << "the monitor sees the window through the named event";
     EXPECT_FALSE(qavplatform::NamedEvent::Exists("List_Display_Event"));
     LDDisplayList(1, 0, &state);
@@ -474,7 +636,9 @@ TEST_F(Window, RefreshUpdatesTheRows)
     Group("All");
     Group("Maker");
     for (const std::string& address : {a, b}) {
-        ListData r = Printer(ParseDottedAddress(address.c_str()), "stale", -1, 0, "", "", "");
+        uint32_t value = 0;
+        ASSERT_TRUE(qavplatform::ParseAddress(address, value));
+        ListData r = Printer(value, "stale", -1, 0, "", "", "");
         AddToListData(r);
         AddPrinterToGroup(0, r.ipAddress);
     }
@@ -494,6 +658,7 @@ TEST_F(Window, RefreshUpdatesTheRows)
     EXPECT_STREQ(w->Printers()->Rows()[0].name, "Fresh 1") << "the window follows the refresh";
     EXPECT_EQ(w->Printers()->Rows()[1].kind, -1);
     EXPECT_EQ(w->Printers()->index(1, 2).data().toString(), T(3150)) << "unreachable, still listed";
+    EXPECT_STREQ(w->Printers()->Rows()[1].name, "stale") << "and still named as it was";
     w->close();
     EXPECT_FALSE(w->Refresh().Running()) << "closing stops the refresh";
 }

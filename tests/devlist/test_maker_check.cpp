@@ -1,7 +1,9 @@
-// The maker check against real SNMP agents: snmpsim serving a recording of
-// one of the maker's printers (its sysObjectID under the maker's
-// enterprise), one whose enterprise only starts with the same digits, and
-// the recording of a real printer of another maker.
+// The maker check and the device list's reads against real SNMP agents,
+// which answer only what exists (a GET needs the instance): snmpsim serving
+// a real label printer's recording turned into one of the maker's printers
+// (its sysObjectID under the maker's enterprise, the maker's objects
+// added), a bare maker's identifier, one whose enterprise only starts with
+// the same digits, and the recording of a real printer of another maker.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -11,7 +13,12 @@
 #include <filesystem>
 
 #include "DeviceModel.h"
-#include "TestTexts.h"
+#include "ListEditing.h"
+#include "ListRefresh.h"
+#include "ListView.h"
+#include "MakerRecording.h"
+#include "PrinterQueries.h"
+#include "TestPeers.h"
 #include "nlist/Nlist.h"
 
 namespace {
@@ -32,7 +39,9 @@ class MakerCheck : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        devlisttest::UseTestTexts();
+        // The shipped object table and texts: the reads use the whole table.
+        ::unsetenv("QAV_RESOURCE_DIR");
+        nlist::ReloadResources();
         if (!qavtest::HaveProgram("snmpsimd")) return;
         ::setenv("QAV_DATA_DIR", data_.Path().c_str(), 1);
         port_ = qavtest::PrepareAgentPort();
@@ -43,6 +52,8 @@ protected:
             {"nooid", "1.3.6.1.2.1.1.1.0|4|Nothing\n"}};
         brother_ = RealRecording("brother-hl-5370dw.snmprec");
         if (!brother_.empty()) recordings["brother"] = brother_;
+        maker_ = devlisttest::MakerRecording();
+        if (!maker_.empty()) recordings["zebramaker"] = maker_;
         sim_ = new qavtest::SnmpSimAgent;
         started_ = sim_->Start(address_, port_, recordings);
     }
@@ -81,6 +92,7 @@ protected:
     static inline qavtest::SnmpSimAgent* sim_ = nullptr;
     static inline std::string address_;
     static inline std::string brother_;
+    static inline std::string maker_;
     static inline int port_ = 0;
     static inline bool started_ = false;
 };
@@ -128,7 +140,91 @@ TEST_F(MakerCheck, SilentAddressIsNotTheMakers)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(nlist::DetermineIsBCP(AddressValue(silent), true), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
-    EXPECT_EQ(Record(index).isBCP, 0);
+    EXPECT_EQ(Record(index).isBCP, -1) << "no answer decides nothing";
+}
+
+TEST_F(MakerCheck, MakersPrinterOnAStrictAgentIsReadWhole)
+{
+    if (maker_.empty()) GTEST_SKIP() << "the printer recordings are not available";
+    UseCommunity("zebramaker");
+    const nlist::Communities communities = nlist::ReadCommunities();
+    const uint32_t address = AddressValue(address_);
+    EXPECT_TRUE(nlist::IsPrinter(address, communities));
+    EXPECT_EQ(nlist::MakerFlag(address, communities), 1);
+
+    ListData r;
+    nlist::QueryFailure why = nlist::QueryFailure::kNoAnswer;
+    ASSERT_TRUE(nlist::ReadMakerObjects(address, r, ListData(), communities, &why));
+    EXPECT_EQ(why, nlist::QueryFailure::kNone);
+    EXPECT_EQ(r.kind, 1);
+    EXPECT_STREQ(r.name, "6NM1PAS_AB07");
+    EXPECT_STREQ(r.location, "Booth 7");
+    EXPECT_STREQ(r.model, "QAV M-UG2");
+    EXPECT_EQ(r.printerStatus, 3);
+    EXPECT_STREQ(r.serial, "QS7001");
+    EXPECT_STREQ(r.manager, "R. Singh");
+    EXPECT_STREQ(r.comment, "Booth printer");
+    EXPECT_EQ(r.errorCode, 13);
+    EXPECT_EQ(r.headStatus, 1);
+    EXPECT_EQ(r.dhcpEnable, 1);
+    EXPECT_STREQ(r.dhcpHostName, "booth7");
+    EXPECT_STREQ(r.rfidOk, "") << "this firmware has no RFID counters";
+    EXPECT_STREQ(r.rfidError, "");
+    EXPECT_STREQ(r.auxiliaryText, "ZebraNet Wired PS");
+
+    // The list's own paths: the refresh of a listed printer and a printer
+    // added by hand, each joining the maker's group.
+    ClearGroupData();
+    for (const char* name : {"All", "Maker"}) {
+        GroupData g;
+        nlist::CopyText(g.name, name);
+        AddToGroupData(g);
+    }
+    const int index = AddPrinter(address_);
+    ASSERT_TRUE(nlist::ListRefresh::RefreshRecord(index, communities));
+    EXPECT_EQ(Record(index).kind, 1);
+    EXPECT_EQ(Record(index).isBCP, 1);
+    EXPECT_STREQ(Record(index).serial, "QS7001");
+    ClearListData();
+    const int added = nlist::AddPrinter(address);
+    EXPECT_EQ(Record(added).isBCP, 1);
+    EXPECT_STREQ(Record(added).name, "6NM1PAS_AB07");
+    EXPECT_GE(nlist::FindMemberPosition(address, 1), 0) << "in the maker's group";
+    ClearGroupData();
+}
+
+TEST_F(MakerCheck, OtherMakersPrinterOnAStrictAgentIsReadWithTheStandardObjects)
+{
+    if (brother_.empty()) GTEST_SKIP() << "the printer recordings are not available";
+    UseCommunity("brother");
+    const nlist::Communities communities = nlist::ReadCommunities();
+    const uint32_t address = AddressValue(address_);
+    EXPECT_TRUE(nlist::IsPrinter(address, communities));
+    EXPECT_EQ(nlist::MakerFlag(address, communities), 0);
+    ListData r;
+    ASSERT_TRUE(nlist::ReadStandardObjects(address, r, ListData(), communities));
+    EXPECT_EQ(r.kind, 0);
+    EXPECT_STREQ(r.name, "<private>");
+    EXPECT_STREQ(r.model, "Brother HL-5370DW series");
+    EXPECT_EQ(r.printerStatus, 6) << "the recording has no hrPrinterStatus: not the next object's value";
+    EXPECT_EQ(r.errorCode, 0);
+    EXPECT_STREQ(r.serial, "") << "no prtGeneralSerialNumber";
+}
+
+// An agent that answers without the maker's objects is still the maker's
+// printer when its identifier says so, and one that answers nothing is
+// asked again: nothing is stored for it.
+TEST_F(MakerCheck, FailedCheckStoresNothing)
+{
+    UseCommunity("maker");
+    const std::string silent = qavtest::LoopbackAddress(3);
+    const int index = AddPrinter(silent);
+    EXPECT_EQ(nlist::MakerFlag(AddressValue(silent), nlist::ReadCommunities()), -1);
+    EXPECT_EQ(Record(index).isBCP, -1) << "asked again next time";
+    UseCommunity("wrong");
+    const int other = AddPrinter(address_);
+    EXPECT_EQ(nlist::DetermineIsBCP(AddressValue(address_), true), 0) << "a wrong community gets no answer";
+    EXPECT_EQ(Record(other).isBCP, -1);
 }
 
 } // namespace

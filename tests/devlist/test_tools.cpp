@@ -2,6 +2,7 @@
 // group file and the settings files, run as the programs they are.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -49,6 +50,15 @@ TEST(InitialData, CreatedWhenMissingAndValid)
               "ENG");
     EXPECT_EQ(qavsettings::ReadSearchConfig(qavsettings::Reader::kDeviceList, data + "/QAVSearchConfig.qso").broadcast,
               1);
+    // The folder is the owner's alone, and so are the two files with secrets.
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
+    };
+    EXPECT_EQ(mode(data), 0700);
+    EXPECT_EQ(mode(data + "/QAVMgmtConfig.INI"), 0600) << "management password, write community";
+    EXPECT_EQ(mode(data + "/QAVSurveyConfig.INI"), 0600) << "mail password";
+    EXPECT_EQ(mode(data + "/QAVGroupConfig.qdl"), 0644);
 
     // A second run keeps what the user changed.
     qavtest::WriteFile(data + "/QAVSurveyConfig.INI", "[Polling]\nPolling=0\n");

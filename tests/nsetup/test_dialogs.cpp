@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <tuple>
 
 #include "Dialogs.h"
@@ -30,6 +31,7 @@ using qavplatform::Message;
 using qavtest::ReadFile;
 using qavtest::TempDir;
 using qavtest::WriteFile;
+using qavsettings::SurveyConfig;
 
 namespace {
 
@@ -40,6 +42,7 @@ class DialogTest : public ::testing::Test {
 protected:
     TempDir dir_;
     std::vector<Box> boxes_;
+    std::vector<std::string> details_; // the detail line of each box
     std::vector<Message> messages_;
     std::unique_ptr<qavplatform::MessageReceiver> receiver_;
 
@@ -50,8 +53,9 @@ protected:
         ::setenv("QAV_DATA_DIR", Data("").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", dir_.Path().c_str(), 1); // the lock files of this test alone
-        SetMessageHandler([this](BoxKind kind, int caption, int text) {
+        SetMessageHandler([this](BoxKind kind, int caption, int text, const QString& detail) {
             boxes_.emplace_back(kind, caption, text);
+            details_.push_back(detail.toStdString());
             return QMessageBox::Yes;
         });
         receiver_ = std::make_unique<qavplatform::MessageReceiver>();
@@ -203,11 +207,13 @@ TEST_F(DialogTest, SurveillanceMailChecksAndTestMail)
     ASSERT_FALSE(boxes_.empty());
     EXPECT_EQ(boxes_.back(), Box(BoxKind::kError, 4070, 4093));
 
-    // The test mail with the invalid list fails and stores an empty SourceAuth.
+    // The test mail with the invalid list fails, says why, and stores an
+    // empty SourceAuth.
     d.runMail = [&](CNSETUPMailSetting& mail) { tried = mail.TestMail(); };
     d.mailButton->click();
     EXPECT_EQ(tried.outcome, TestMailResult::kFailed);
     EXPECT_EQ(boxes_.back(), Box(BoxKind::kError, 4070, 4108));
+    EXPECT_EQ(details_.back(), T(4093).toStdString());
     EXPECT_EQ(Value(qavsettings::kSurveyConfigFile, "Mail", "SourceAuth"), "");
 
     // Corrected, it goes through with form 1, which is stored at once.
@@ -394,6 +400,115 @@ TEST_F(DialogTest, LogChecksWriteAndBroadcast)
     EXPECT_EQ(again.cycle->currentIndex(), 1);
     EXPECT_EQ(again.day->currentIndex(), 2);
     EXPECT_EQ(again.time->time(), QTime(7, 5, 0));
+}
+
+TEST_F(DialogTest, TestMailAlwaysAnswersWithTheReason)
+{
+    // Nobody takes part: nothing is sent, and the box says so.
+    CNSETUPMailSetting none(SurveyConfig{}, nullptr);
+    none.server->setText(QString::fromStdString(qavtest::LoopbackAddress(41) + ":25"));
+    none.senderAddress->setText("monitor@example.test");
+    none.userList->setText("one@example.test");
+    EXPECT_EQ(none.TestMail().outcome, TestMailResult::kNothingToSend);
+    ASSERT_EQ(boxes_.size(), 2u) << "the question, then the answer";
+    EXPECT_EQ(boxes_.back(), Box(BoxKind::kInformation, 4070, 4106));
+
+    // A server that cannot be reached: the mail library's own text.
+    SurveyConfig c;
+    c.user.sendmail = 1;
+    const std::string silent = qavtest::LoopbackAddress(42);
+    CNSETUPMailSetting unreachable(c, nullptr);
+    unreachable.server->setText(QString::fromStdString(silent + ":" + std::to_string(qavtest::FreeTcpPort(silent))));
+    unreachable.senderAddress->setText("monitor@example.test");
+    unreachable.userList->setText("one@example.test");
+    EXPECT_EQ(unreachable.TestMail().outcome, TestMailResult::kFailed);
+    EXPECT_EQ(boxes_.back(), Box(BoxKind::kError, 4070, 4108));
+    EXPECT_EQ(details_.back(), "Cant connect Server 10060");
+
+    // A server that refuses a recipient: its reply code is in the reason.
+    qavtest::MailPeer peer;
+    const std::string address = qavtest::LoopbackAddress(43);
+    ASSERT_TRUE(peer.Start("refuse2", address, qavtest::FreeTcpPort(address))) << peer.Log();
+    CNSETUPMailSetting refused(c, nullptr);
+    refused.server->setText(QString::fromStdString(peer.Server()));
+    refused.senderAddress->setText("monitor@example.test");
+    refused.userList->setText("one@example.test;two@example.test");
+    EXPECT_EQ(refused.TestMail().outcome, TestMailResult::kFailed);
+    EXPECT_EQ(boxes_.back(), Box(BoxKind::kError, 4070, 4108));
+    EXPECT_NE(details_.back().find("550"), std::string::npos) << details_.back();
+
+    // No sender address: the check's text.
+    refused.senderAddress->clear();
+    EXPECT_EQ(refused.TestMail().outcome, TestMailResult::kFailed);
+    EXPECT_EQ(details_.back(), T(4092).toStdString());
+}
+
+TEST_F(DialogTest, ConditionsAreLabelledWithTheirTexts)
+{
+    CNSETUPUserSetting d(SurveyConfig{}, nullptr);
+    std::set<QString> labels;
+    for (int i = 0; i < qavsettings::kConditionCount; ++i) {
+        const QString label = d.user.conditions[i]->text();
+        EXPECT_EQ(label, T(kConditionTextBase + i)) << qavsettings::kConditionKeys[i];
+        EXPECT_NE(label, qavsettings::kConditionKeys[i]);
+        EXPECT_EQ(d.administrator.conditions[i]->text(), label);
+        labels.insert(label);
+    }
+    EXPECT_EQ(labels.size(), static_cast<size_t>(qavsettings::kConditionCount)) << "24 different texts";
+    EXPECT_EQ(T(kConditionTextBase + 5), "Paper jam") << "PaperJam";
+    EXPECT_EQ(T(kConditionTextBase + 23), "Other printer errors") << "PrinterError";
+
+    // The file dialogs' filters come from the language texts as well.
+    QString filter;
+    SetFileNameHandler([&](bool, const QString& f) {
+        filter = f;
+        return QString();
+    });
+    CNSETUPSearchSetting search;
+    search.importButton->click();
+    SetFileNameHandler({});
+    EXPECT_EQ(filter, T(4044) + "(*.qso);;" + T(4045) + "(*)");
+}
+
+TEST_F(DialogTest, AutostartFailureIsReportedOnItsOwn)
+{
+    WriteFile(Data(qavsettings::kMgmtConfigFile), "[Startup]\nShowList=0\n[Community]\nReadCommunityName=public\n"
+                                                  "WriteCommunityName=private\n");
+    // The autostart folder cannot be made: its parent is a file.
+    WriteFile(dir_.File("not-a-folder"), "");
+    ::setenv("XDG_CONFIG_HOME", dir_.File("not-a-folder").c_str(), 1);
+    CNSETUPMgmtSetting d;
+    d.startAtBoot->setChecked(true);
+    d.showList->setChecked(true);
+    d.okButton->click();
+    EXPECT_TRUE(Closed(d));
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[0], Box(BoxKind::kInformation, 4000, 4006)) << "the settings were saved";
+    EXPECT_EQ(boxes_[1], Box(BoxKind::kError, 4000, 4007)) << "the start at logon failed on its own";
+    EXPECT_FALSE(details_[1].empty());
+    EXPECT_EQ(Value(qavsettings::kMgmtConfigFile, "Startup", "ShowList"), "1");
+    EXPECT_EQ(Value(qavsettings::kMgmtConfigFile, "Startup", "StartAtBoot"), "0") << "what really exists";
+    EXPECT_FALSE(qavplatform::HasAutostart(qavplatform::kMonitorAutostartName));
+}
+
+TEST_F(DialogTest, SecretsAreKeptFromOtherUsers)
+{
+    // Installed by hand, readable by everyone: the next save tightens it.
+    WriteFile(Data(qavsettings::kMgmtConfigFile), "[Password]\nPassword=\n");
+    ::chmod(Data(qavsettings::kMgmtConfigFile).c_str(), 0644);
+    CNSETUPMgmtSetting d;
+    d.showList->setChecked(true);
+    d.okButton->click();
+    struct stat st {};
+    ASSERT_EQ(::stat(Data(qavsettings::kMgmtConfigFile).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // The mail password's file is made 0600 when the dialog creates it.
+    CNSETUPSurveillanceSetting s;
+    s.notifyBeep->setChecked(true);
+    s.okButton->click();
+    ASSERT_EQ(::stat(Data(qavsettings::kSurveyConfigFile).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 // The monitor running beside the dialogs follows their change messages:

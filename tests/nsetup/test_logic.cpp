@@ -188,6 +188,7 @@ TEST(TestMail, FormsAgainstARealServer)
     r = RunTestMail(c, SendThroughBsmtp);
     EXPECT_EQ(r.outcome, TestMailResult::kFailed);
     EXPECT_EQ(r.calls, 0);
+    EXPECT_EQ(r.refusal, 4093) << "the reason the dialog shows";
     c.user.sendmail = 0;
     c.administrator.sendmail = 0;
     r = RunTestMail(c, SendThroughBsmtp);
@@ -227,7 +228,10 @@ TEST(TestMail, UnreachableServerStopsTheTries)
     EXPECT_EQ(r.lastError, BSMTP_CANT_CONNECT_TEXT);
 
     c.sourceAdd.clear();
-    EXPECT_EQ(RunTestMail(c, SendThroughBsmtp).outcome, TestMailResult::kFailed);
+    const TestMailResult noSender = RunTestMail(c, SendThroughBsmtp);
+    EXPECT_EQ(noSender.outcome, TestMailResult::kFailed);
+    EXPECT_EQ(noSender.refusal, 4092);
+    EXPECT_EQ(noSender.calls, 0);
 }
 
 TEST(LogRules, FileNameAndSizeChecks)

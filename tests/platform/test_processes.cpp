@@ -264,26 +264,63 @@ TEST_F(StartTest, StartedProgramInheritsNoDescriptorAndNoLock)
     ::close(leaky);
 }
 
-TEST_F(StartTest, CommandLineLooksInTheProgramFolderBeforePath)
+// The suite's programs come from the program folder only: a program of the
+// same name on PATH (Debian's own nstat) is never started in its place.
+TEST_F(StartTest, CommandLineTakesTheProgramFolderOnly)
 {
     fs::create_directory(dir_.File("bin"));
-    WriteScript(dir_.File("bin/qav_stand_in"), "printf '%s\\n' \"$@\" > \"$1\"\n");
+    WriteScript(dir_.File("bin/qav_stand_in"), "echo from-path > \"$1\"\n");
     WriteScript(dir_.File("bin/platform_helper"), "echo from-path > \"$2\"\n");
     ScopedEnv path("PATH", dir_.File("bin") + ":/usr/bin:/bin");
 
-    std::string fromPath = dir_.File("from-path");
-    ASSERT_EQ(StartCommandLine("qav_stand_in " + fromPath + "  192.168.1.20\t1"), kOk);
-    ASSERT_TRUE(WaitUntil([&] { return qavtest::ReadFile(fromPath).size() > 0; }, 5000));
-    EXPECT_EQ(qavtest::ReadFile(fromPath), fromPath + "\n192.168.1.20\n1\n");
-
     std::string record = dir_.File("record");
-    ASSERT_EQ(StartCommandLine("platform_helper record " + record + " 10.0.0.1 0"), kOk);
+    ASSERT_EQ(StartCommandLine("platform_helper record " + record + "  10.0.0.1\t0"), kOk);
     ASSERT_TRUE(WaitForFile(record));
     EXPECT_EQ(RecordedArgs(record), (std::vector<std::string>{"10.0.0.1", "0"}));
 
     std::string error;
-    EXPECT_EQ(StartCommandLine("no_such_command_qav 1", nullptr, &error), kErrNotFound);
+    const std::string fromPath = dir_.File("from-path");
+    EXPECT_EQ(StartCommandLine("qav_stand_in " + fromPath, nullptr, &error), kErrNotFound);
+    EXPECT_EQ(error, "no program qav_stand_in in " + ProgramDir());
+    ::usleep(200 * 1000);
+    EXPECT_FALSE(FileExists(fromPath)) << "started from PATH";
     EXPECT_EQ(StartCommandLine("   ", nullptr, &error), kErrNotFound);
+
+    // A folder of the suite with its own nstat, and another nstat first on PATH.
+    fs::create_directory(dir_.File("suite"));
+    WriteScript(dir_.File("suite/nstat"), "printf '%s\\n' \"$@\" > " + dir_.File("ours") + "\n");
+    WriteScript(dir_.File("bin/nstat"), "echo theirs > " + dir_.File("theirs") + "\n");
+    ASSERT_EQ(StartCommandLineFrom(dir_.File("suite"), "NSTAT.exe 192.168.1.20 1"), kOk);
+    ASSERT_TRUE(WaitUntil([&] { return qavtest::ReadFile(dir_.File("ours")).size() > 0; }, 5000));
+    EXPECT_EQ(qavtest::ReadFile(dir_.File("ours")), "192.168.1.20\n1\n");
+    EXPECT_FALSE(FileExists(dir_.File("theirs")));
+    EXPECT_EQ(StartCommandLineFrom(dir_.File("bin/../missing"), "NSTAT.exe 192.168.1.20 1", nullptr, &error),
+              kErrNotFound);
+    EXPECT_EQ(error, "no program nstat in " + dir_.File("bin/../missing")) << "named as installed";
+}
+
+TEST_F(StartTest, InstalledProgramsAndThePathSearch)
+{
+    fs::create_directory(dir_.File("suite"));
+    WriteScript(dir_.File("suite/nconfig"), "");
+    qavtest::WriteFile(dir_.File("suite/nload"), "#!/bin/sh\n"); // not executable
+    EXPECT_TRUE(ProgramInstalled("NCONFIG.EXE", dir_.File("suite")));
+    EXPECT_TRUE(ProgramInstalled("nconfig", dir_.File("suite")));
+    EXPECT_FALSE(ProgramInstalled("NLOAD.EXE", dir_.File("suite")));
+    EXPECT_FALSE(ProgramInstalled("NSTAT.exe", dir_.File("suite")));
+
+    // PATH: the first folder that has it, empty entries skipped, names with
+    // a "/" never searched.
+    fs::create_directory(dir_.File("a"));
+    fs::create_directory(dir_.File("b"));
+    WriteScript(dir_.File("b/tool"), "");
+    qavtest::WriteFile(dir_.File("a/tool"), "not executable");
+    ScopedEnv path("PATH", "::" + dir_.File("a") + ":" + dir_.File("b"));
+    EXPECT_EQ(FindOnPath("tool"), dir_.File("b/tool"));
+    EXPECT_EQ(FindOnPath("b/tool"), "");
+    EXPECT_EQ(FindOnPath("missing"), "");
+    WriteScript(dir_.File("a/tool"), "");
+    EXPECT_EQ(FindOnPath("tool"), dir_.File("a/tool"));
 }
 
 TEST_F(StartTest, QuotedProgramPathWithBlanks)

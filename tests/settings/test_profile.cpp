@@ -2,8 +2,12 @@
 // group file rely on, and the promise that a write keeps the rest of a file.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 
 #include <climits>
 #include <filesystem>
@@ -210,6 +214,67 @@ TEST(ProfileWrite, KeepsModeAndFollowsLinks)
     struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// The files with the management password, the write community and the
+// mail password are the owner's alone after every write; the others keep
+// their mode.
+TEST(ProfileWrite, FilesWithSecretsBecomeTheOwnersAlone)
+{
+    qavtest::TempDir dir;
+    const mode_t mask = ::umask(022);
+    for (const char* name : {"QAVMgmtConfig.INI", "QAVSurveyConfig.INI", "qavmgmtconfig.ini"}) {
+        const std::string path = dir.File(name);
+        ASSERT_TRUE(WriteProfileString("Password", "Password", "fbzrguvat", path));
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << name << " created";
+        ::chmod(path.c_str(), 0644);
+        ASSERT_TRUE(WriteProfileString("Community", "WriteCommunityName", "private", path));
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << name << " written again";
+        std::filesystem::remove(path);
+    }
+    const std::string other = dir.File("QAVLogConfig.INI");
+    ASSERT_TRUE(WriteProfileString("Trap", "ToBeLogged", "1", other));
+    struct stat st {};
+    ASSERT_EQ(::stat(other.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    ::umask(mask);
+}
+
+// A FIFO or a device where a settings file is expected is read as missing
+// at once (never waited on), and a write neither blocks nor replaces it.
+TEST(ProfileRead, FifoAndDeviceAreRefusedNotWaitedOn)
+{
+    qavtest::TempDir dir;
+    const std::string fifo = dir.File("QAVSurveyConfig.INI");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = dir.File("QAVMgmtConfig.INI");
+    std::filesystem::create_symlink("/dev/zero", zero);
+    std::atomic<int> done{0};
+    std::thread reader([&] {
+        EXPECT_EQ(ReadProfileInt("Polling", "Polling", 7, fifo), 7);
+        EXPECT_EQ(ReadProfileInt("Startup", "ShowList", 7, zero), 7);
+        ProfileDocument doc;
+        EXPECT_FALSE(doc.Load(fifo));
+        EXPECT_EQ(doc.Problem(), fifo + ": not a regular file (FIFO)");
+        std::string why;
+        EXPECT_FALSE(WriteProfileString("Polling", "Polling", "1", fifo, &why));
+        EXPECT_EQ(why, fifo + ": not a regular file (FIFO)");
+        done = 1;
+    });
+    for (int i = 0; i < 500 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!done) {
+        ADD_FAILURE() << "the reader waits on the FIFO";
+        // Release it: a writer lets its open return.
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+    }
+    reader.join();
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(ProfileWrite, ConcurrentWritersLoseNoKey)

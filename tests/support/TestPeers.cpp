@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -198,13 +199,22 @@ std::vector<uint32_t> PrinterSim::Addresses()
 
 std::string PrinterSim::Command(const std::string& line)
 {
-    int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un sa{};
     sa.sun_family = AF_UNIX;
     std::strncpy(sa.sun_path, control_.c_str(), sizeof sa.sun_path - 1);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+    // A busy simulator on a loaded machine may not take the connection at
+    // once (full listen queue, socket being set up): try again for a few
+    // seconds before giving up.
+    int s = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) break;
+        const int err = errno;
         ::close(s);
-        return "error: no control socket";
+        if ((err != EAGAIN && err != ECONNREFUSED && err != ENOENT) || std::chrono::steady_clock::now() > deadline)
+            return "error: no control socket";
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     const std::string msg = line + "\n";
     if (::write(s, msg.data(), msg.size()) < 0) {

@@ -51,7 +51,8 @@ NLIST_API int ClearListData();
 NLIST_API int AddToGroupData(GroupData group);
 NLIST_API int GetGroupDataSize();
 // Copies the group's texts and count. 1 when copied; 0, with nothing copied,
-// when the index is out of range or a text is not shorter than its buffer.
+// when a text is not shorter than its buffer (or the index is negative); 1,
+// with nothing copied, when the index is at or past the end.
 NLIST_API int GetGroupDetails(int index, char* name, int nameSize, char* model, int modelSize, char* port,
                               int portSize, char* serialNo, int serialNoSize, char* installationFeatures,
                               int installationFeaturesSize, char* manager, int managerSize, char* comment,
@@ -65,18 +66,27 @@ NLIST_API int ClearGroupData();
 
 // ------------------------------------------------------------- group file
 
-// 1 when the file is a valid group file, 0 otherwise. Reads only.
+// 1 when the file is a valid group file, 0 otherwise. Reads only: a file
+// that is no regular file (a FIFO) or larger than 64 MiB is not read and is
+// invalid. The second form gives the reason of a rejection, naming the file.
 NLIST_API int CheckQdlFileFormat(const char* path);
 NLIST_API int CheckQdlFileFormat(const std::string& path);
+NLIST_API int CheckQdlFileFormat(const std::string& path, std::string* reason);
 // Replaces the device list and the groups with the file's content; 1 loaded,
 // 0 not loaded (the lists are then unchanged).
 NLIST_API int PopulateVectors(const char* path);
 NLIST_API int PopulateVectors(const std::string& path);
 // Writes the lists into the file, keeping what the file holds besides; the
-// number of printers written (0 for an empty list), or -1 when the file could
-// not be written (it is then unchanged).
+// number of printers written (0 for an empty list), or -1 when the file was
+// not written (it is then unchanged): the folder is missing or not
+// writable, the disk is full, the file exists and cannot be read, or the
+// result would fail CheckQdlFileFormat (the lists are checked before the
+// file is replaced). The second form gives the reason, naming the file.
+// Temporary files that earlier saves of the same file left behind when
+// their process was killed are removed.
 NLIST_API int SaveListDataToFile(const char* path);
 NLIST_API int SaveListDataToFile(const std::string& path);
+NLIST_API int SaveListDataToFile(const std::string& path, std::string* reason);
 
 // ---------------------------------------------------------- device search
 

@@ -2,6 +2,11 @@
 // system setting tool and the download tool from its own folder, the list
 // window and the pop-up start "nstat <address> <flag>" as a command line.
 //
+// The tool set's programs are taken from the program folder only, never
+// from PATH: Debian has programs of its own under some of their names
+// (iproute2's `nstat`). PATH is searched only for helpers of the system,
+// such as the sound players (FindOnPath).
+//
 // Started programs are detached: they run in a session of their own, are
 // children of the system's reaper rather than of the caller (so no zombie is
 // ever left behind), inherit the caller's environment, current folder and
@@ -28,9 +33,15 @@ std::string ProgramDir();
 // none by the name rule above.
 std::string FindProgramIn(const std::string& folder, const std::string& name);
 
-// The program for a command line: the program folder first, then every
-// folder of PATH. Empty when there is none.
-std::string FindProgram(const std::string& name);
+// Whether the sibling program `name` can be started from `folder`: found
+// there by the name rule above, and executable.
+bool ProgramInstalled(const std::string& name, const std::string& folder = ProgramDir());
+
+// A helper of the system on PATH: the first folder of PATH holding an
+// executable regular file called `name` (empty entries, which would mean
+// the current folder, are skipped). Empty when there is none. Never used
+// for the tool set's own programs.
+std::string FindOnPath(const std::string& name);
 
 struct StartOptions {
     // Connect the program's standard input, output and error to /dev/null
@@ -46,6 +57,8 @@ int StartDetached(const std::string& path, const std::vector<std::string>& args,
                   const StartOptions& options = {}, pid_t* pid = nullptr, std::string* error = nullptr);
 
 // Starts the program `name` from `folder` with the arguments, detached.
+// When there is none, kErrNotFound and `error` names the program as it is
+// installed ("no program nconfig in /usr/lib/qav/bin").
 int StartProgramFrom(const std::string& folder, const std::string& name, const std::vector<std::string>& args,
                      pid_t* pid = nullptr, std::string* error = nullptr);
 
@@ -58,8 +71,10 @@ int StartProgram(const std::string& name, const std::vector<std::string>& args =
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
 // Starts a command line the way the tool set's WinExec calls did: the first
-// word is the program, found by FindProgram; the other words are its
-// arguments.
+// word is the program, a path or a name found in `folder` (the program
+// folder); the other words are its arguments.
 int StartCommandLine(const std::string& commandLine, pid_t* pid = nullptr, std::string* error = nullptr);
+int StartCommandLineFrom(const std::string& folder, const std::string& commandLine, pid_t* pid = nullptr,
+                         std::string* error = nullptr);
 
 } // namespace qavplatform

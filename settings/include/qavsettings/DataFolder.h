@@ -19,6 +19,12 @@ std::string DataFilePath(std::string_view name);
 // its own case; every other byte stays. Applying it twice restores the text.
 std::string Rot13(std::string_view text);
 
+// Whether the file at `path` holds secrets, by its name (without regard to
+// case): "QAVMgmtConfig.INI" (the management password, the write community)
+// and "QAVSurveyConfig.INI" (the mail account password). These are written
+// readable by their owner only (mode 0600), whoever writes them.
+bool HoldsSecrets(std::string_view path);
+
 // The settings files.
 inline constexpr const char* kMgmtConfigFile = "QAVMgmtConfig.INI";
 inline constexpr const char* kSurveyConfigFile = "QAVSurveyConfig.INI";

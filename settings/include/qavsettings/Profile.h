@@ -20,6 +20,15 @@
 // order byte for byte; a file is replaced by writing a temporary file in the
 // same folder and renaming it over the old one, so a crash mid-write leaves
 // the old file whole. No folder is ever created.
+//
+// Only regular files of at most 64 MiB are read (qavplatform/Files.h): a
+// FIFO, a device or a huge file at a settings path is refused, named with
+// the reason, and read as missing; it is never replaced by a save. A save
+// removes the temporary files of earlier saves of the same file whose
+// process died before the rename (named "<file>.XXXXXX", owned by this
+// user, untouched for kStaleTemporarySeconds and locked by nobody). The
+// files holding secrets (qavsettings::HoldsSecrets) are written with mode
+// 0600 whatever mode they had; every other file keeps its mode.
 #pragma once
 
 #include <cstdint>
@@ -30,22 +39,29 @@
 
 namespace qavsettings {
 
+// The age after which a save's temporary file counts as left behind.
+inline constexpr int kStaleTemporarySeconds = 60;
+
 class ProfileDocument {
 public:
     ProfileDocument() = default;
 
     // Reads a file. A missing file (or folder) gives an empty document and
-    // true; false when the file exists but cannot be read (the document is
-    // then empty, and must not be saved over the file).
+    // true; false when the file exists but cannot be read or is refused
+    // (the document is then empty, must not be saved over the file, and
+    // Problem() names the file and the reason).
     bool Load(const std::string& path);
+    const std::string& Problem() const { return problem_; }
     // Parses text; any byte sequence is accepted.
     void Parse(std::string_view text);
     // The file content: the parsed text unchanged, plus the writes.
     std::string Serialize() const;
     // Replaces the file atomically (temporary file, flush to disk, rename).
-    // Keeps the mode of an existing file; follows a symbolic link to its
-    // target. False when the folder is missing or not writable.
-    bool Save(const std::string& path) const;
+    // Keeps the mode of an existing file (0600 for a file with secrets);
+    // follows a symbolic link to its target. False, with the reason naming
+    // the file in `why`, when the folder is missing or not writable or the
+    // disk is full; the old file is then unchanged.
+    bool Save(const std::string& path, std::string* why = nullptr) const;
 
     // GetPrivateProfileString: copies the value (or the default when the key
     // is missing; a null default is empty) into the buffer, cut at size - 1
@@ -114,9 +130,11 @@ private:
     bool finalNewline_ = true;
     bool crlf_ = false;
     size_t keyLines_ = 0;
+    std::string problem_;
 };
 
-// One-shot access to one key of a file.
+// One-shot access to one key of a file. A refused file reads as missing
+// and is reported on standard error.
 int ReadProfileString(std::string_view section, std::string_view key, const char* def, char* buffer, int size,
                       const std::string& path);
 std::string ReadProfileString(std::string_view section, std::string_view key, std::string_view def, int size,
@@ -126,9 +144,13 @@ int ReadProfileInt(std::string_view section, std::string_view key, int def, cons
 // folder so that writers in other threads and processes do not lose each
 // other's keys. False when the write failed (the file is then unchanged):
 // the folder is missing or not writable, or the file exists but cannot be
-// read, or the name cannot be stored.
+// read, or the name cannot be stored; `why` then says which.
 bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
-                        const std::string& path);
+                        const std::string& path, std::string* why = nullptr);
+
+// Loads the file; a refused file is reported on standard error (and reads
+// as missing). The typed readers of the settings files go through here.
+bool LoadOrReport(ProfileDocument& doc, const std::string& path);
 
 // ASCII case folding used for all name comparisons.
 std::string FoldCase(std::string_view text);

@@ -41,8 +41,9 @@ struct SettingsEntry {
 using SettingsGroup = std::vector<SettingsEntry>;
 
 // Writes the entries in order, key by key; stops at the first failed write
-// and returns false. Keys already written stay written.
-bool WriteSettingsGroup(const SettingsGroup& group, const std::string& path);
+// and returns false, with the reason naming the file in `why`. Keys already
+// written stay written.
+bool WriteSettingsGroup(const SettingsGroup& group, const std::string& path, std::string* why = nullptr);
 
 // "1" or "0".
 inline const char* FlagText(bool on) { return on ? "1" : "0"; }
