@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "Models.h"
 #include "Recording.h"
 #include "qavres/Resources.h"
 
@@ -261,9 +262,7 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
         SetObject(number, Value::Integer(value), writable, number >= 20001 ? 0 : -1);
     };
     const std::string model = entry.model;
-    text(obj::kSysDescr, entry.maker ? "VORANTA QAV " + model + " label printer, firmware " + entry.firmware
-                                    : "Network printer " + model,
-         false);
+    text(obj::kSysDescr, entry.maker ? ModelText(model) : "Network printer " + model, false);
     Oid sysObject = entry.maker ? Oid{1, 3, 6, 1, 4, 1, 32473, 2, 1} : Oid{1, 3, 6, 1, 4, 1, 2699, 1, 1};
     SetObject(obj::kSysObjectId, Value::ObjectId(sysObject), false, -1);
     text(obj::kContact, entry.contact);
@@ -276,7 +275,7 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
     SetObject(obj::kMarkerLifeCount, Value::Unsigned(kCounter32, entry.labelCount & 0xFFFFFFFFu), false, -1);
     integer(obj::kMarkerUnit, 7, false); // impressions
     if (entry.maker) {
-        text(obj::kModelName, model, false);
+        text(obj::kModelName, ShortModel(model), false);
         text(obj::kSerial, entry.serial);
         text(obj::kManager, entry.manager);
         text(obj::kComment, entry.comment);
@@ -286,6 +285,10 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
         text(obj::kDhcpHostName, entry.dhcpHostName);
         integer(obj::kRfidOk, entry.rfidOk, false);
         integer(obj::kRfidError, entry.rfidError, false);
+    }
+    for (const auto& [number, value] : ModelObjects(entry)) {
+        if (!table.Oid(number).empty())
+            SetObject(number, ValueOfType(table.TypeCode(number), value), number >= 20001, number >= 20001 ? 0 : -1);
     }
     for (const auto& [number, value] : entry.objects) {
         const int type = table.TypeCode(number);
@@ -307,6 +310,7 @@ void Printer::ApplyStatusObjects()
     }
     SetObject(obj::kPanelText, Value::Text(panel), false, -1);
     if (entry_.maker) SetObject(obj::kStatusCode, Value::Integer(code), false, 0);
+    if (entry_.maker) SetObject(obj::kMakerPanelText, Value::Text(panel), false, 0);
 }
 
 void Printer::SetStatus(int code)

@@ -24,7 +24,7 @@ constexpr int kDeviceDescr = 81, kPrinterStatus = 121, kErrorState = 141, kSysDe
 constexpr int kModelName = 20101, kSerial = 20781, kManager = 20801, kComment = 20821, kStatusCode = 20901,
               kHeadStatus = 20941, kTrapErrorCode = 20961, kTrapText1 = 20981, kTrapText2 = 21001,
               kTrapText3 = 21021, kTrapValue = 21041, kDhcpEnable = 22761, kDhcpHostName = 22801,
-              kFirmware = 23781, kRfidOk = 24141, kRfidError = 24161;
+              kFirmware = 23781, kRfidOk = 24141, kRfidError = 24161, kMakerPanelText = 20921;
 } // namespace obj
 
 struct PrinterEntry {
