@@ -1,5 +1,9 @@
 #include "Texts.h"
 
+#include <QGuiApplication>
+
+#include <cstdio>
+
 #include "nstat/Format.h"
 
 namespace nstatapp {
@@ -35,6 +39,13 @@ MessageHandler SetMessageHandler(MessageHandler handler)
 QMessageBox::StandardButton ShowMessage(MessageKind kind, const QString& caption, const QString& text)
 {
     if (g_handler) return g_handler(kind, caption, text);
+    // Without a screen (the offscreen platform) nobody could answer a box:
+    // the message goes to standard error and a question counts as No.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == "offscreen" || platform == "minimal") {
+        std::fprintf(stderr, "nstat: %s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
+        return kind == MessageKind::kQuestion ? QMessageBox::No : QMessageBox::Ok;
+    }
     switch (kind) {
     case MessageKind::kError: return QMessageBox::critical(nullptr, caption, text);
     case MessageKind::kWarning: return QMessageBox::warning(nullptr, caption, text);

@@ -89,6 +89,24 @@ public:
         return Up();
     }
 
+    // A maker's printer of the model, online, with a few counters and its
+    // information objects.
+    void MakeMaker(const std::string& model)
+    {
+        Set(1361, 6, "1.3.6.1.4.1.32473.2.1");
+        SetText(161, "VORANTA QAV " + model);
+        SetText(201, "Dock printer");
+        SetText(221, "Hall 3");
+        SetText(81, "QAV " + model);
+        SetText(20781, "QS4711");
+        SetText(441, std::string("\x00\x80\x91\x12\x34\x56", 6));
+        SetInt(22761, 1);
+        SetInt(20901, 0);
+        SetText(20921, "ONLINE");
+        SetInt(20941, 0);
+        SetInt(20881, 0);
+    }
+
 private:
     static nstat::Outcome Up()
     {

@@ -27,20 +27,7 @@ const qavres::StringTable& Texts()
 
 constexpr uint32_t kAddress = (10u << 24) | (1u << 16) | (2u << 8) | 3u; // 10.1.2.3
 
-void MakeMaker(FakePrinter& p, const std::string& model)
-{
-    p.Set(1361, 6, "1.3.6.1.4.1.32473.2.1");
-    p.SetText(161, "VORANTA QAV " + model);
-    p.SetText(201, "Dock printer");
-    p.SetText(221, "Hall 3");
-    p.SetText(81, "QAV " + model);
-    p.SetText(20781, "QS4711");
-    p.SetText(441, std::string("\x00\x80\x91\x12\x34\x56", 6));
-    p.SetInt(22761, 1);
-    p.SetInt(20901, 0);
-    p.SetText(20921, "ONLINE");
-    p.SetInt(20941, 0);
-}
+void MakeMaker(FakePrinter& p, const std::string& model) { p.MakeMaker(model); }
 
 void MakeStandard(FakePrinter& p)
 {

@@ -150,6 +150,15 @@ const std::string& ValueOf(const ObjectValues& values, int object)
     return it == values.end() ? empty : it->second;
 }
 
+// The object numbers of a table's rows, in order.
+template <class Row, size_t N>
+std::vector<int> ObjectsOf(const Row (&rows)[N])
+{
+    std::vector<int> objects;
+    for (const Row& r : rows) objects.push_back(r.object);
+    return objects;
+}
+
 bool IsCardModel(const std::string& model) { return model == "M-RC5K" || model == "M-RC6K"; }
 
 // The unit word of a unit text: "%s km" gives "km".
@@ -232,21 +241,13 @@ std::string SizeText(const std::string& value, const std::string& multiplier, co
 
 const std::vector<int>& CounterObjects()
 {
-    static const std::vector<int> v = [] {
-        std::vector<int> o;
-        for (const LabelledObject& c : kMakerCounters) o.push_back(c.object);
-        return o;
-    }();
+    static const std::vector<int> v = ObjectsOf(kMakerCounters);
     return v;
 }
 
 const std::vector<int>& TenthsObjects()
 {
-    static const std::vector<int> v = [] {
-        std::vector<int> o;
-        for (const LabelledObject& c : kTenthsCounters) o.push_back(c.object);
-        return o;
-    }();
+    static const std::vector<int> v = ObjectsOf(kTenthsCounters);
     return v;
 }
 
@@ -269,21 +270,13 @@ const std::vector<int>& ProgramTableObjects()
 
 const std::vector<int>& MakerSizeObjects()
 {
-    static const std::vector<int> v = [] {
-        std::vector<int> o;
-        for (const LabelledObject& c : kMakerSizes) o.push_back(c.object);
-        return o;
-    }();
+    static const std::vector<int> v = ObjectsOf(kMakerSizes);
     return v;
 }
 
 const std::vector<int>& SettingObjects()
 {
-    static const std::vector<int> v = [] {
-        std::vector<int> o;
-        for (const SettingRow& s : kSettings) o.push_back(s.object);
-        return o;
-    }();
+    static const std::vector<int> v = ObjectsOf(kSettings);
     return v;
 }
 
