@@ -119,6 +119,8 @@ bool ApplyKey(PrinterEntry& p, const std::string& key, const std::string& value,
     } else if (key == "labels") {
         if (!number(n)) return false;
         p.labelCount = static_cast<unsigned long>(n);
+    } else if (key == "reset-ms") {
+        if (!number(p.resetMs)) return false;
     } else if (key == "trap-version") {
         if (value != "1" && value != "2c" && value != "2") {
             error = "trap-version is 1 or 2c";

@@ -62,8 +62,14 @@ std::map<int, std::string> ModelObjects(const PrinterEntry& entry)
 {
     std::map<int, std::string> o;
     const uint32_t a = entry.address;
+    // The network interface: board, Ethernet, MAC address, and the
+    // address table's entry of the printer's own address with its mask.
+    o[401] = entry.maker ? "QAV NetBoard" : "Network interface";
+    o[421] = "6";
     o[441] = std::string("\x00\x80\x91", 3) + static_cast<char>((a >> 16) & 0xFF) + static_cast<char>((a >> 8) & 0xFF) +
              static_cast<char>(a & 0xFF);
+    o[661] = AddressText(a);
+    o[681] = "255.255.255.0";
     if (!entry.maker) return o;
 
     const std::string model = ShortModel(entry.model);

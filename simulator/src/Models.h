@@ -1,7 +1,7 @@
 // What the maker's printer models answer beyond the fleet's keys: the
 // model text and short model name, firmware and option information,
 // counters, memory sizes and setting values, as the status monitor's views
-// read them, plus a MAC address for every printer. A fleet's
+// read them, plus the network interface of every printer. A fleet's
 // object.NUMBER keys still override each of them.
 #pragma once
 

@@ -360,6 +360,8 @@ bool Printer::SetField(const std::string& field, const std::string& value, std::
         const long v = std::atol(value.c_str());
         (field == "rfid-ok" ? entry_.rfidOk : entry_.rfidError) = v;
         SetObject(field == "rfid-ok" ? obj::kRfidOk : obj::kRfidError, Value::Integer(v), false, 0);
+    } else if (field == "reset-ms") {
+        entry_.resetMs = std::atoi(value.c_str());
     } else if (field.rfind("object.", 0) == 0) {
         const std::string rest = field.substr(7);
         const int number = std::atoi(rest.c_str());

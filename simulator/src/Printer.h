@@ -49,6 +49,7 @@ struct PrinterEntry {
     std::string readCommunity = "kestra";
     std::string writeCommunity = "kestra";
     int trapVersion = 1;   // 1 or 2 (2c)
+    int resetMs = 3000;    // how long a reset leaves the printer silent
     std::map<int, std::string> objects; // object number (or number.instance) -> value text
     std::map<std::string, std::string> oids; // raw OID -> value text (table type or String)
 };
@@ -88,7 +89,22 @@ public:
 
     uint32_t UptimeTicks() const;
 
+    // Writes the agent accepted (Controls.cpp): the printer acts on them
+    // (remote keys, reset, names kept for the run) and logs each one.
+    // kReset: a reset began, the printer is silent until FinishReset().
+    enum class Reaction { kNone, kReset };
+    Reaction OnWritten(const std::vector<Oid>& written);
+    // The end of a reset: answering again, the pause and errors cleared.
+    void FinishReset();
+    struct WriteRecord {
+        int object;        // object number (0: not in the object table)
+        std::string value; // as text
+    };
+    const std::vector<WriteRecord>& Writes() const { return writes_; }
+    void ClearWrites() { writes_.clear(); }
+
 private:
+    std::vector<WriteRecord> writes_;
     void SetObject(int number, const Value& value, bool writable, int instance = 0);
     Oid ObjectOid(int number, int instance) const;
     void ApplyStatusObjects();

@@ -92,6 +92,12 @@ bool Details(const std::vector<std::string>& words, size_t from, Printer::TrapDe
     return true;
 }
 
+int64_t SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 } // namespace
 
 Simulator::~Simulator()
@@ -228,6 +234,15 @@ std::string Simulator::Execute(const std::string& line)
             Printer::TrapDetails d;
             if (!Details(w, 4, d, error)) return "error: " + error;
             if (!SendTrap(*s, std::atoi(w[2].c_str()), std::atoi(w[3].c_str()), d, error)) return "error: " + error;
+        } else if (cmd == "writes") {
+            if (targets.size() != 1) return "error: writes takes one printer";
+            if (w.size() > 2 && w[2] == "clear") {
+                p.ClearWrites();
+                return "ok";
+            }
+            std::string out;
+            for (const auto& r : p.Writes()) out += std::to_string(r.object) + " " + r.value + "\n";
+            return out + "ok";
         } else if (cmd == "set") {
             if (w.size() < 4) return "error: set ADDRESS FIELD VALUE";
             if (!p.SetField(w[2], w[3], error)) return "error: " + error;
@@ -249,12 +264,35 @@ void Simulator::HandleDatagram(Served& s)
         if (!s.printer.Answering()) continue;
         auto request = Decode(buf, static_cast<size_t>(n));
         if (!request) continue;
-        auto response = Answer(s.printer.Objects(), s.printer.Policy(), *request);
+        std::vector<Oid> written;
+        auto response = Answer(s.printer.Objects(), s.printer.Policy(), *request, &written);
         if (!response) continue;
         const std::string bytes = Encode(*response);
         ::sendto(s.socket, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
         ++answered_;
+        if (!written.empty() && s.printer.OnWritten(written) == Printer::Reaction::kReset)
+            resets_.push_back({SteadyMs() + s.printer.Entry().resetMs, &s});
     }
+}
+
+int Simulator::FinishResets()
+{
+    int next = -1;
+    const int64_t now = SteadyMs();
+    for (size_t i = 0; i < resets_.size();) {
+        const PendingReset r = resets_[i];
+        if (r.dueMs > now) {
+            const int left = static_cast<int>(r.dueMs - now);
+            next = next < 0 ? left : std::min(next, left);
+            ++i;
+            continue;
+        }
+        resets_.erase(resets_.begin() + static_cast<long>(i));
+        r.served->printer.FinishReset();
+        std::string error;
+        if (!SendTrap(*r.served, 0, 0, {}, error)) std::fprintf(stderr, "qav-printer-sim: %s\n", error.c_str());
+    }
+    return next;
 }
 
 void Simulator::Run(int seconds, const std::string& controlPath, bool readStdin)
@@ -316,6 +354,8 @@ void Simulator::Run(int seconds, const std::string& controlPath, bool readStdin)
     epoll_event events[256];
     while (!stop_) {
         int timeout = 200;
+        const int nextReset = FinishResets();
+        if (nextReset >= 0) timeout = std::min(timeout, nextReset);
         if (seconds > 0) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) break;

@@ -43,6 +43,8 @@ public:
     //                                  head, dhcp, dhcp-host, panel, rfid-ok,
     //                                  rfid-error, object.NUMBER[.INSTANCE]
     //   down ADDRESS | up ADDRESS      stop or resume answering
+    //   writes ADDRESS [clear]         the writes the printer accepted, one
+    //                                  "OBJECT VALUE" a line (or forget them)
     //   list                           one line per printer
     //   stats                          requests answered and traps sent
     //   quit
@@ -62,6 +64,9 @@ private:
     Served* Find(const std::string& address);
     bool SendTrap(Served& s, int generic, int specific, const Printer::TrapDetails& details, std::string& error);
     void HandleDatagram(Served& s);
+    // Ends the resets that are due: the printer answers again and sends
+    // its coldStart trap. Returns the milliseconds to the next one (-1: none).
+    int FinishResets();
 
     const qavres::ObjectTable& table_;
     std::vector<std::unique_ptr<Served>> printers_;
@@ -71,6 +76,11 @@ private:
     std::atomic<bool> stop_{false};
     unsigned long answered_ = 0;
     unsigned long trapsSent_ = 0;
+    struct PendingReset {
+        int64_t dueMs;
+        Served* served;
+    };
+    std::vector<PendingReset> resets_;
 };
 
 } // namespace qavsim

@@ -12,6 +12,8 @@
 
 #include "Artwork.h"
 #include "DeviceStatusPage.h"
+#include "Dialogs.h"
+#include "StatusPages.h"
 #include "PrinterWorker.h"
 #include "Texts.h"
 #include "qavplatform/MessageBus.h"
@@ -45,6 +47,8 @@ struct CNSTATDlg::RefreshResult {
     std::string title;
     int tab = kTabDevice;
     nstat::DevicePage device;
+    nstat::JobPage job;
+    nstat::NetworkPage network;
 };
 
 CNSTATDlg::CNSTATDlg(uint32_t address, bool administrator, std::unique_ptr<nstat::PrinterLink> link, QWidget* parent)
@@ -127,7 +131,11 @@ void CNSTATDlg::CreatePages()
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName("tabs");
     devicePage_ = new CNSTATDeviceStatus(tabs_);
+    jobPage_ = new CNSTATJobStatus(tabs_);
+    networkPage_ = new CNSTATNetworkStatus(tabs_);
     tabs_->addTab(devicePage_, T(5001));
+    tabs_->addTab(jobPage_, T(5002));
+    tabs_->addTab(networkPage_, T(5003));
     setCentralWidget(tabs_);
     connect(devicePage_, &CNSTATDeviceStatus::viewChosen, this, &CNSTATDlg::ReadView);
     connect(devicePage_, &CNSTATDeviceStatus::printerCommand, this, [this] { RunCommand(kCommandPrinter); });
@@ -230,15 +238,23 @@ void CNSTATDlg::Refresh()
         return;
     }
     refreshing_ = true;
+    afterThis_ = std::move(afterNext_);
+    afterNext_.clear();
     const int tab = tabs_->currentIndex();
     const int view = devicePage_->SelectedView();
+    // Whoever waits for this refresh wants the basic objects read again,
+    // which only the device status page does by itself.
+    const bool basic = !afterThis_.empty();
     worker_->Run<RefreshResult>(
         this,
-        [tab, view](nstat::Printer& p) {
+        [tab, view, basic](nstat::Printer& p) {
             RefreshResult r;
             r.tab = tab;
             p.RecheckMaker();
             if (tab == kTabDevice) r.device = p.ReadDevicePage(view);
+            else if (basic) p.ReadBasicObjects();
+            if (tab == kTabJob) r.job = p.ReadJobPage();
+            if (tab == kTabNetwork) r.network = p.ReadNetworkPage();
             r.title = p.WindowTitle();
             r.state = p.State();
             return r;
@@ -249,9 +265,13 @@ void CNSTATDlg::Refresh()
 void CNSTATDlg::ApplyRefresh(const RefreshResult& r)
 {
     if (r.tab == kTabDevice) devicePage_->ShowPage(r.device, r.state.connected);
+    if (r.tab == kTabJob) jobPage_->ShowJob(r.job);
+    if (r.tab == kTabNetwork) networkPage_->ShowNetwork(r.network);
     ApplyState(r.state, r.title);
     RestoreStatusText();
     refreshing_ = false;
+    for (auto& then : afterThis_) then(r.state);
+    afterThis_.clear();
     clock_.RefreshDone();
     SyncTimer();
     emit refreshed();
@@ -288,6 +308,8 @@ void CNSTATDlg::ReadView(int index)
 void CNSTATDlg::RunCommand(int command)
 {
     switch (command) {
+    case kCommandRemoteKey: RunRemoteKeys(); break;
+    case kCommandDeviceSetting: RunDeviceSetting(); break;
     case kCommandDisconnectionCheck: StartDisconnectionCheck(); break;
     case kCommandPrinter: StartSettingTool(); break;
     case kCommandExit:
@@ -299,6 +321,33 @@ void CNSTATDlg::RunCommand(int command)
     case kCommandVersion: ShowAbout(); break;
     default: break;
     }
+}
+
+void CNSTATDlg::RefreshThen(std::function<void(const nstat::PrinterState&)> then)
+{
+    afterNext_.push_back(std::move(then));
+    Refresh();
+}
+
+void CNSTATDlg::SetKeyBusy(bool busy) { clock_.SetKeyBusy(busy); }
+
+void CNSTATDlg::RunRemoteKeys()
+{
+    if (!state_.maker) return;
+    CNSTATRemoteKeyDlg dialog(*worker_, state_, [this](bool busy) { SetKeyBusy(busy); }, this);
+    if (dialogHook_) dialogHook_(&dialog);
+    dialog.exec();
+    Refresh();
+}
+
+void CNSTATDlg::RunDeviceSetting()
+{
+    if (!administrator_) return;
+    CNSTATDeviceSetting dialog(
+        *worker_, state_.maker, [this](std::function<void(const nstat::PrinterState&)> then) { RefreshThen(then); },
+        this);
+    if (dialogHook_) dialogHook_(&dialog);
+    dialog.exec();
 }
 
 void CNSTATDlg::StartDisconnectionCheck()

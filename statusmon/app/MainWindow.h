@@ -31,6 +31,8 @@ class MessageReceiver;
 namespace nstatapp {
 
 class CNSTATDeviceStatus;
+class CNSTATJobStatus;
+class CNSTATNetworkStatus;
 class PrinterWorker;
 
 // Menu command numbers.
@@ -46,7 +48,7 @@ enum Command : int {
 };
 
 // Tabs.
-enum Tab : int { kTabDevice = 0 };
+enum Tab : int { kTabDevice = 0, kTabJob = 1, kTabNetwork = 2 };
 
 class CNSTATDlg : public QMainWindow {
     Q_OBJECT
@@ -68,6 +70,16 @@ public:
     void Refresh();
     // The polling settings are read again and the timer restarted.
     void ReadPollingSettings();
+    // A refresh, then `then` with the state it read (the device setting
+    // dialog's opening values).
+    void RefreshThen(std::function<void(const nstat::PrinterState&)> then);
+    // The remote key dialog's busy flag: polling waits while it is set.
+    void SetKeyBusy(bool busy);
+
+    // The dialogs, as the menu opens them: they are handed to `prepare`
+    // first (tests shorten their waits and answer them).
+    using DialogHook = std::function<void(QDialog*)>;
+    void SetDialogHook(DialogHook hook) { dialogHook_ = std::move(hook); }
 
     // Ends the worker; false when an exchange still runs after waitMs.
     bool StopWorker(int waitMs);
@@ -80,6 +92,8 @@ public:
     const nstat::PrinterState& State() const { return state_; }
     PrinterWorker& Worker() { return *worker_; }
     CNSTATDeviceStatus* DevicePage() const { return devicePage_; }
+    CNSTATJobStatus* JobPage() const { return jobPage_; }
+    CNSTATNetworkStatus* NetworkPage() const { return networkPage_; }
     QLabel* StatusPart(int part) const { return parts_[part]; }
     QAction* Action(int command) const;
     QTabWidget* Tabs() const { return tabs_; }
@@ -111,6 +125,8 @@ private:
     void StartSettingTool();
     void ShowAbout();
     void ReadView(int index);
+    void RunRemoteKeys();
+    void RunDeviceSetting();
 
     const uint32_t address_;
     const bool administrator_;
@@ -125,6 +141,11 @@ private:
 
     QTabWidget* tabs_ = nullptr;
     CNSTATDeviceStatus* devicePage_ = nullptr;
+    CNSTATJobStatus* jobPage_ = nullptr;
+    CNSTATNetworkStatus* networkPage_ = nullptr;
+    // Called after the next refresh that starts from now on.
+    std::vector<std::function<void(const nstat::PrinterState&)>> afterNext_, afterThis_;
+    DialogHook dialogHook_;
     QLabel* parts_[3] = {};
     std::map<int, QAction*> actions_;
     qavplatform::MessageReceiver* receiver_ = nullptr;

@@ -50,7 +50,8 @@ QMessageBox::StandardButton ShowMessage(MessageKind kind, const QString& caption
     case MessageKind::kError: return QMessageBox::critical(nullptr, caption, text);
     case MessageKind::kWarning: return QMessageBox::warning(nullptr, caption, text);
     case MessageKind::kInformation: return QMessageBox::information(nullptr, caption, text);
-    case MessageKind::kQuestion: return QMessageBox::question(nullptr, caption, text, QMessageBox::Yes | QMessageBox::No);
+    case MessageKind::kQuestion:
+        return QMessageBox::question(nullptr, caption, text, QMessageBox::Yes | QMessageBox::No);
     }
     return QMessageBox::NoButton;
 }

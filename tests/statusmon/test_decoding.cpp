@@ -8,22 +8,14 @@
 #include "nstat/Format.h"
 #include "nstat/StatusDecoding.h"
 #include "nstat/Views.h"
+#include "ShippedTexts.h"
 #include "qavres/Resources.h"
 
 namespace {
 
 using namespace nstat;
 
-const qavres::StringTable& Texts()
-{
-    static qavres::StringTable t = [] {
-        qavres::StringTable table;
-        std::string error;
-        EXPECT_TRUE(table.LoadFile(QAV_SOURCE_DIR "/resources/data/QAVLANG.txt", &error)) << error;
-        return table;
-    }();
-    return t;
-}
+const qavres::StringTable& Texts() { return nstattest::ShippedTexts(); }
 
 // ------------------------------------------------------------ maker scheme
 

@@ -5,13 +5,22 @@
 // snmpsim agent serve the whole binary.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 #include <regex>
 #include <sstream>
 
 #include "TestPeers.h"
+#include "Ber.h"
 #include "nstat/Printer.h"
+#include "nstat/RemoteKeys.h"
 #include "nstat/Report.h"
 #include "qavplatform/Address.h"
 #include "qavres/Resources.h"
@@ -58,8 +67,17 @@ protected:
         loaded_ = objects_->LoadFile(QAV_SOURCE_DIR "/resources/data/QAVOIDER.txt") &&
                   texts_->LoadFile(QAV_SOURCE_DIR "/resources/data/QAVLANG.txt");
         makers_ = qavtest::LoopbackAddress(60);
+        // The simulator's traps come to a socket of this test.
+        traps_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(0x7F000001);
+        socklen_t len = sizeof sa;
+        ::bind(traps_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        ::getsockname(traps_, reinterpret_cast<sockaddr*>(&sa), &len);
         sim_ = new qavtest::PrinterSim;
-        simStarted_ = sim_->Start({"--models", makers_, "--port", std::to_string(port_)});
+        simStarted_ = sim_->Start({"--models", makers_, "--port", std::to_string(port_), "--trap-to",
+                                   "127.0.0.1:" + std::to_string(ntohs(sa.sin_port))});
         if (!qavtest::HaveProgram("snmpsimd")) return;
         standard_ = qavtest::LoopbackAddress(90);
         snmpsim_ = new qavtest::SnmpSimAgent;
@@ -80,6 +98,7 @@ protected:
         delete dir_;
         delete objects_;
         delete texts_;
+        ::close(traps_);
     }
     void SetUp() override
     {
@@ -130,6 +149,7 @@ protected:
     static inline qavtest::PrinterSim* sim_ = nullptr;
     static inline qavtest::SnmpSimAgent* snmpsim_ = nullptr;
     static inline bool simStarted_ = false, snmpsimStarted_ = false;
+    static inline int traps_ = -1;
     bool connected_ = false, maker_ = false;
 };
 
@@ -282,6 +302,126 @@ TEST_F(Peers, SilentPrinterReadsAsNoAnswer)
     EXPECT_EQ(page.identity.name, "");
 }
 
+// ------------------------------------------------ writes the simulator acts on
+
+// The status code and panel a printer answers now.
+std::pair<std::string, std::string> StatusOf(Printer& printer)
+{
+    std::string panel;
+    printer.ReadStatus(&panel);
+    return {printer.State().Value(obj::kStatusCode), panel};
+}
+
+TEST_F(Peers, RemoteKeysChangeThePrintersState)
+{
+    const std::string a = Maker(3);
+    sim_->Command("status " + a + " online");
+    sim_->Command("writes " + a + " clear");
+    auto link = Link(a);
+    Printer printer(*link, *texts_, Address(a));
+    ASSERT_TRUE(printer.ReadMakerFlag());
+    ASSERT_TRUE(printer.Read({{obj::kLifeCount, 65}}));
+    const unsigned long labels = std::stoul(printer.State().Value(obj::kLifeCount));
+    ASSERT_TRUE(SendKey(printer, Key::kFeed));
+    ASSERT_TRUE(printer.Read({{obj::kLifeCount, 65}}));
+    EXPECT_EQ(std::stoul(printer.State().Value(obj::kLifeCount)), labels + 1);
+    ASSERT_TRUE(SendKey(printer, Key::kPause));
+    EXPECT_EQ(StatusOf(printer), (std::pair<std::string, std::string>{"4", "PAUSE"}));
+    ASSERT_TRUE(SendKey(printer, Key::kRestart));
+    EXPECT_EQ(StatusOf(printer), (std::pair<std::string, std::string>{"0", "ONLINE"}));
+    // A pause near the ribbon's end, and back.
+    sim_->Command("status " + a + " ribbon-near-end");
+    ASSERT_TRUE(SendKey(printer, Key::kPause));
+    EXPECT_EQ(StatusOf(printer).first, "28");
+    ASSERT_TRUE(SendKey(printer, Key::kRestart));
+    EXPECT_EQ(StatusOf(printer).first, "27");
+    EXPECT_EQ(sim_->Command("writes " + a), "20861 1\n20861 3\n20861 2\n20861 3\n20861 2\nok");
+    sim_->Command("status " + a + " online");
+}
+
+TEST_F(Peers, ResetSilencesThePrinterThenItComesBackClean)
+{
+    const std::string a = Maker(4);
+    // Longer than one read with its retry (2 s), so that a read fails.
+    ASSERT_EQ(sim_->Command("set " + a + " reset-ms 2500"), "ok");
+    sim_->Command("status " + a + " paper-jam");
+    auto link = Link(a);
+    Printer printer(*link, *texts_, Address(a));
+    ASSERT_TRUE(printer.ReadMakerFlag());
+    char drain[2048];
+    while (::recv(traps_, drain, sizeof drain, MSG_DONTWAIT) > 0) {
+    }
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(SendReset(printer));
+    EXPECT_FALSE(printer.ReadMakerFlag()); // silent while it restarts
+    // Back after the reset time, with the coldStart trap from its address.
+    pollfd p{traps_, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2400));
+    uint8_t buffer[2048];
+    sockaddr_in from{};
+    socklen_t len = sizeof from;
+    const ssize_t n = ::recvfrom(traps_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(ntohl(from.sin_addr.s_addr), Address(a));
+    const auto trap = qavsim::Decode(buffer, static_cast<size_t>(n));
+    ASSERT_TRUE(trap.has_value());
+    EXPECT_EQ(trap->pduType, qavsim::kTrapV1);
+    EXPECT_EQ(trap->genericTrap, 0); // coldStart
+    ASSERT_TRUE(printer.ReadMakerFlag());
+    EXPECT_EQ(StatusOf(printer), (std::pair<std::string, std::string>{"0", "ONLINE"})); // the jam is gone
+}
+
+TEST_F(Peers, JobPageWithoutTrailingBlanks)
+{
+    const std::string a = Maker(7);
+    ASSERT_EQ(sim_->Command("set " + a + " object.20981 \"LABEL-42   \""), "ok");
+    ASSERT_EQ(sim_->Command("set " + a + " object.20961 42"), "ok");
+    ASSERT_EQ(sim_->Command("set " + a + " object.21001 \"j.baker  \""), "ok");
+    auto link = Link(a);
+    Printer printer(*link, *texts_, Address(a));
+    ASSERT_TRUE(printer.ReadMakerFlag());
+    const JobPage job = printer.ReadJobPage();
+    ASSERT_TRUE(job.read);
+    EXPECT_EQ(job.row[0], "42");
+    EXPECT_EQ(job.row[1], "LABEL-42");
+    EXPECT_EQ(job.row[4], "j.baker");
+}
+
+TEST_F(Peers, NetworkPageOfAMakerPrinter)
+{
+    const std::string a = Maker(8);
+    auto link = Link(a);
+    Printer printer(*link, *texts_, Address(a));
+    ASSERT_TRUE(printer.ReadMakerFlag());
+    const NetworkPage page = printer.ReadNetworkPage();
+    EXPECT_EQ(page.interfaceType, "ethernet-csmacd(6) ");
+    EXPECT_EQ(page.address, a);
+    EXPECT_EQ(page.mask, "255.255.255.0");
+    ASSERT_FALSE(page.rows.empty());
+    EXPECT_EQ(page.rows[0][0], T(5614)); // no interface section for the maker's printers
+    EXPECT_FALSE(page.rows[1][1].empty());
+}
+
+TEST_F(Peers, NetworkPageOfTheZebra)
+{
+    NeedSnmpsim();
+    auto link = Link(standard_);
+    Printer printer(*link, *texts_, Address(standard_));
+    ASSERT_TRUE(printer.ReadMakerFlag());
+    const NetworkPage page = printer.ReadNetworkPage();
+    EXPECT_EQ(page.board, "LOOPBACK"); // the first interface
+    EXPECT_EQ(page.interfaceType, "softwareLoopback(24) ");
+    EXPECT_EQ(page.mac, "");
+    EXPECT_EQ(page.address, standard_);
+    EXPECT_EQ(page.mask, ""); // the recorded address table holds another address
+    ASSERT_GE(page.rows.size(), 10u);
+    EXPECT_EQ(page.rows[0][0], T(5605));
+    EXPECT_EQ(page.rows[1], (std::vector<std::string>{T(5606), "0"}));
+    EXPECT_EQ(page.rows[9], (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(page.rows[10][0], T(5614));
+}
+
 // ------------------------------------------------------------ qavctl status
 
 TEST_F(Peers, QavctlStatusPrintsTheSameDecoding)
@@ -310,6 +450,43 @@ TEST_F(Peers, QavctlStatusPrintsTheSameDecoding)
         "d[0][\"views\"][0][\"rows\"][0][1])' " +
         dir_->File("s.json"));
     EXPECT_EQ(check, "paper-jam [] 2060 " + T(3102) + " 5 123.4 km\n") << qavtest::ReadFile(dir_->File("s.json"));
+}
+
+TEST_F(Peers, QavctlKeysAndPages)
+{
+    const std::string qavctl = "QAV_DATA_DIR=" + dir_->Path() + " " QAV_BINARY_DIR "/bin/qavctl";
+    const std::string a = Maker(9), b = Maker(10);
+    sim_->Command("status " + a + " online");
+    sim_->Command("status " + b + " online");
+    EXPECT_EQ(qavtest::RunCommand(qavctl + " key " + a + " " + b + " pause; echo rc=$?"),
+              a + ": pause sent\n" + b + ": pause sent\nrc=0\n");
+    EXPECT_EQ(Page(a).status.textId, 3003);
+    EXPECT_EQ(Page(b).status.textId, 3003);
+    // A reset is confirmed first: without a terminal only with --yes.
+    const std::string refused =
+        qavtest::RunCommand("(" + qavctl + " key " + a + " reset < /dev/null) 2>&1; echo rc=$?");
+    EXPECT_NE(refused.find("rc=2"), std::string::npos) << refused;
+    EXPECT_EQ(sim_->Command("writes " + a).find("20841"), std::string::npos);
+    // Another maker's printer has no remote keys.
+    if (snmpsimStarted_) {
+        const std::string other = qavtest::RunCommand("(" + qavctl + " key " + standard_ + " feed) 2>&1; echo rc=$?");
+        EXPECT_NE(other.find("refused"), std::string::npos) << other;
+        EXPECT_NE(other.find("rc=1"), std::string::npos) << other;
+    }
+    sim_->Command("set " + a + " object.20981 \"LABEL-7  \"");
+    const std::string job = qavtest::RunCommand(qavctl + " status --page job " + a);
+    EXPECT_NE(job.find("  " + T(5501)), std::string::npos) << job;
+    EXPECT_NE(job.find(" LABEL-7\n"), std::string::npos) << job;
+    const std::string net = qavtest::RunCommand(qavctl + " status --page network --json " + a + " > " +
+                                                dir_->File("n.json") + "; echo rc=$?");
+    EXPECT_EQ(net, "rc=0\n");
+    const std::string check = qavtest::RunCommand(
+        "/usr/bin/python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); "
+        "print(repr(d[0][\"interfaceType\"]), d[0][\"mask\"], d[0][\"rows\"][0][0])' " +
+        dir_->File("n.json"));
+    EXPECT_EQ(check, "'ethernet-csmacd(6) ' 255.255.255.0 " + T(5614) + "\n");
+    sim_->Command("status " + a + " online");
+    sim_->Command("status " + b + " online");
 }
 
 } // namespace

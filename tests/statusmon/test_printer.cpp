@@ -8,6 +8,7 @@
 #include "nstat/Polling.h"
 #include "nstat/Printer.h"
 #include "nstat/Program.h"
+#include "ShippedTexts.h"
 #include "qavres/Resources.h"
 
 namespace {
@@ -15,17 +16,9 @@ namespace {
 using namespace nstat;
 using nstattest::FakePrinter;
 
-const qavres::StringTable& Texts()
-{
-    static qavres::StringTable t = [] {
-        qavres::StringTable table;
-        EXPECT_TRUE(table.LoadFile(QAV_SOURCE_DIR "/resources/data/QAVLANG.txt"));
-        return table;
-    }();
-    return t;
-}
+const qavres::StringTable& Texts() { return nstattest::ShippedTexts(); }
 
-constexpr uint32_t kAddress = (10u << 24) | (1u << 16) | (2u << 8) | 3u; // 10.1.2.3
+constexpr uint32_t kAddress = nstattest::kTestAddress;
 
 void MakeMaker(FakePrinter& p, const std::string& model) { p.MakeMaker(model); }
 

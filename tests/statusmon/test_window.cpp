@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -209,7 +210,8 @@ TEST_F(Window, PollingSettingsArmTheTimer)
     ASSERT_EQ(qavplatform::BroadcastMessage(qavplatform::Message::SurveillanceOptionsChanged), 0);
     QElapsedTimer t;
     t.start();
-    while (w.PollTimer().interval() != 45000 && t.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (w.PollTimer().interval() != 45000 && t.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(w.PollTimer().interval(), 45000);
     EXPECT_EQ(Part(1), "Polling every 45 s");
 }
@@ -348,7 +350,44 @@ TEST_F(Window, WindowAnswersWhileThePrinterIsSlow)
     EXPECT_EQ(window_->windowTitle(), "Dock printer ( VORANTA QAV M-UH5W )");
 }
 
+TEST_F(Window, DialogsComeFromTheMenuOfTheirPrinters)
+{
+    auto fake = std::make_unique<FakePrinter>();
+    MakeMaker(*fake, "M-UH5W");
+    CNSTATDlg& w = Open(std::move(fake), false);
+    std::vector<QString> opened;
+    w.SetDialogHook([&](QDialog* d) {
+        opened.push_back(d->windowTitle());
+        QTimer::singleShot(0, d, &QDialog::reject);
+    });
+    int refreshes = 0;
+    QObject::connect(&w, &CNSTATDlg::refreshed, [&] { ++refreshes; });
+    w.RunCommand(kCommandRemoteKey);
+    WaitIdle();
+    ASSERT_EQ(opened, (std::vector<QString>{T(5300)}));
+    EXPECT_GE(refreshes, 1); // the window refreshes when the dialog closes
+    // The device setting is for administrators only.
+    w.RunCommand(kCommandDeviceSetting);
+    EXPECT_EQ(opened.size(), 1u);
+    window_->StopWorker(-1);
+    window_.reset();
+
+    auto other = std::make_unique<FakePrinter>();
+    other->Set(1361, 6, "1.3.6.1.4.1.683.6.0");
+    CNSTATDlg& admin = Open(std::move(other), true);
+    opened.clear();
+    admin.SetDialogHook([&](QDialog* d) {
+        opened.push_back(d->windowTitle());
+        QTimer::singleShot(0, d, &QDialog::reject);
+    });
+    admin.RunCommand(kCommandRemoteKey); // not for another maker's printer
+    admin.RunCommand(kCommandDeviceSetting);
+    WaitIdle();
+    EXPECT_EQ(opened, (std::vector<QString>{T(5310)}));
+}
+
 } // namespace
+
 
 int main(int argc, char** argv)
 {

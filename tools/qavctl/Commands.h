@@ -32,8 +32,9 @@ int RunConfig(const Args& args);
 int RunDiscover(const Args& args);
 int RunSearch(const Args& args);
 
-// The status monitor's pages without a window (status).
+// The status monitor's pages and remote keys without a window (status, key).
 int RunStatus(const Args& args);
+int RunKey(const Args& args);
 
 // Reports a usage error on stderr and returns 2.
 int UsageError(const std::string& message);

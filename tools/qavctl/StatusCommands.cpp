@@ -1,12 +1,16 @@
-// qavctl status: what the status monitor's device status page shows, for
-// several printers at once, as text or JSON, through the status monitor's
+// qavctl status and key: what the status monitor's pages show, and its
+// remote keys, for several printers at once, through the status monitor's
 // own core.
+#include <unistd.h>
+
 #include <cstdio>
+#include <iostream>
 #include <future>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
+#include "nstat/RemoteKeys.h"
 #include "nstat/Report.h"
 #include "nstat/StatusDecoding.h"
 #include "qavplatform/Address.h"
@@ -16,17 +20,30 @@ namespace qavctl {
 
 namespace {
 
+enum class Page { kDevice, kJob, kNetwork };
+
 struct StatusOptions {
     bool json = false;
+    Page page = Page::kDevice;
     std::vector<uint32_t> addresses;
     std::vector<std::string> texts; // as given
 };
 
 bool ParseStatusOptions(const Args& args, StatusOptions& o, std::string& error)
 {
-    for (const std::string& a : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--json") {
             o.json = true;
+        } else if (a == "--page") {
+            const std::string page = i + 1 < args.size() ? args[++i] : std::string();
+            if (page == "device") o.page = Page::kDevice;
+            else if (page == "job") o.page = Page::kJob;
+            else if (page == "network") o.page = Page::kNetwork;
+            else {
+                error = "--page takes device, job or network";
+                return false;
+            }
         } else if (!a.empty() && a[0] == '-') {
             error = "unknown option " + a;
             return false;
@@ -170,6 +187,74 @@ void PrintText(const std::string& address, const nstat::StatusReport& r, const q
     }
 }
 
+// The job or network page of one printer.
+struct PageReport {
+    bool answered = false;
+    bool maker = false;
+    nstat::JobPage job;
+    nstat::NetworkPage network;
+};
+
+PageReport ReadPage(nstat::Printer& printer, Page page)
+{
+    PageReport r;
+    printer.ReadMakerFlag();
+    if (page == Page::kJob) r.job = printer.ReadJobPage();
+    else r.network = printer.ReadNetworkPage();
+    r.answered = printer.State().connected;
+    r.maker = printer.State().maker;
+    return r;
+}
+
+void PrintPage(const std::string& address, const PageReport& r, Page page, const qavres::StringTable& texts,
+               bool json, bool last)
+{
+    if (page == Page::kJob) {
+        std::vector<std::string> titles;
+        for (int id : {5500, 5501, 5503, 5504, 5505}) titles.push_back(texts.Get(id));
+        const size_t shown = std::min<size_t>(5, r.job.row.size());
+        const std::vector<std::string> row(r.job.row.begin(), r.job.row.begin() + static_cast<long>(shown));
+        if (json) {
+            std::printf("  {\"address\": %s, \"answered\": %s, \"columns\": %s, \"rows\": [%s]}%s\n",
+                        Json(address).c_str(), r.answered ? "true" : "false", JsonList(titles).c_str(),
+                        r.job.read ? JsonList(row).c_str() : "", last ? "" : ",");
+            return;
+        }
+        std::printf("%s%s\n", address.c_str(), r.answered ? "" : "  (no answer)");
+        if (!r.job.read) return;
+        for (size_t i = 0; i < row.size(); ++i) std::printf("  %-16s %s\n", titles[i].c_str(), row[i].c_str());
+        return;
+    }
+    const nstat::NetworkPage& n = r.network;
+    const std::pair<int, std::string> fields[] = {
+        {5600, n.board}, {5601, n.interfaceType}, {5604, n.mac}, {5602, n.address}, {5603, n.mask}};
+    if (json) {
+        std::printf("  {\"address\": %s, \"answered\": %s, \"board\": %s, \"interfaceType\": %s, \"mac\": %s,\n"
+                    "   \"ip\": %s, \"mask\": %s, \"rows\": [",
+                    Json(address).c_str(), r.answered ? "true" : "false", Json(n.board).c_str(),
+                    Json(n.interfaceType).c_str(), Json(n.mac).c_str(), Json(n.address).c_str(), Json(n.mask).c_str());
+        for (size_t k = 0; k < n.rows.size(); ++k) std::printf("%s%s", k ? ", " : "", JsonList(n.rows[k]).c_str());
+        std::printf("]}%s\n", last ? "" : ",");
+        return;
+    }
+    std::printf("%s%s\n", address.c_str(), r.answered ? "" : "  (no answer)");
+    for (const auto& [label, value] : fields) std::printf("  %-16s %s\n", texts.Get(label).c_str(), value.c_str());
+    for (const auto& row : n.rows) {
+        if (row[0].empty()) continue;
+        if (row[1].empty()) std::printf("  [%s]\n", row[0].c_str());
+        else std::printf("    %-44s %s\n", row[0].c_str(), row[1].c_str());
+    }
+}
+
+bool ParseKey(const std::string& word, nstat::Key& key, bool& reset)
+{
+    reset = word == "reset";
+    if (word == "feed") key = nstat::Key::kFeed;
+    else if (word == "restart") key = nstat::Key::kRestart;
+    else if (word == "pause") key = nstat::Key::kPause;
+    return reset || word == "feed" || word == "restart" || word == "pause";
+}
+
 } // namespace
 
 int RunStatus(const Args& args)
@@ -181,6 +266,29 @@ int RunStatus(const Args& args)
     if (!res.Load()) {
         std::fprintf(stderr, "qavctl: %s\n", res.error.c_str());
         return 1;
+    }
+    if (o.page != Page::kDevice) {
+        std::vector<std::future<PageReport>> pages;
+        for (uint32_t address : o.addresses) {
+            pages.push_back(std::async(std::launch::async, [&res, address, page = o.page] {
+                nstat::SnmpLink link(address, res.objects);
+                nstat::Printer printer(link, res.texts, address);
+                return ReadPage(printer, page);
+            }));
+        }
+        int rc = 0;
+        if (o.json) std::printf("[\n");
+        for (size_t i = 0; i < pages.size(); ++i) {
+            const PageReport r = pages[i].get();
+            if (!r.answered) {
+                rc = 1;
+                std::fprintf(stderr, "qavctl: %s: the printer does not answer\n", o.texts[i].c_str());
+            }
+            PrintPage(o.texts[i], r, o.page, res.texts, o.json, i + 1 == pages.size());
+        }
+        if (o.json) std::printf("]\n");
+        std::fflush(stdout);
+        return rc;
     }
     // Every printer is read on a thread of its own: a silent one costs its
     // time-out once, not once per printer.
@@ -205,6 +313,74 @@ int RunStatus(const Args& args)
     }
     if (o.json) std::printf("]\n");
     std::fflush(stdout);
+    return rc;
+}
+
+int RunKey(const Args& args)
+{
+    bool yes = false;
+    std::vector<std::string> words;
+    for (const std::string& a : args) {
+        if (a == "--yes" || a == "-y") yes = true;
+        else if (!a.empty() && a[0] == '-') return UsageError("unknown option " + a);
+        else words.push_back(a);
+    }
+    if (words.size() < 2) return UsageError("key ADDRESS... feed|pause|restart|reset");
+    nstat::Key key = nstat::Key::kFeed;
+    bool reset = false;
+    const std::string keyWord = words.back();
+    if (!ParseKey(keyWord, key, reset)) return UsageError("the key is feed, pause, restart or reset");
+    words.pop_back();
+    std::vector<uint32_t> addresses;
+    for (const std::string& w : words) {
+        uint32_t a = 0;
+        if (!qavplatform::ParseAddress(w, a))
+            return UsageError("bad address '" + w + "': a dotted IPv4 address is expected");
+        addresses.push_back(a);
+    }
+    Resources res;
+    if (!res.Load()) {
+        std::fprintf(stderr, "qavctl: %s\n", res.error.c_str());
+        return 1;
+    }
+    if (reset && !yes) {
+        // A reset takes the printers away for half a minute: asked first.
+        if (!::isatty(0)) return UsageError("reset asks first; without a terminal, confirm it with --yes");
+        std::string list;
+        for (const std::string& w : words) list += (list.empty() ? "" : ", ") + w;
+        std::printf("%s (%s) [y/N] ", res.texts.Get(5305).c_str(), list.c_str());
+        std::fflush(stdout);
+        std::string answer;
+        std::getline(std::cin, answer);
+        if (answer != "y" && answer != "Y" && answer != "yes") return 1;
+    }
+    struct Result {
+        bool sent = false;
+        bool answered = false;
+    };
+    std::vector<std::future<Result>> sends;
+    for (uint32_t address : addresses) {
+        sends.push_back(std::async(std::launch::async, [&res, address, key, reset] {
+            nstat::SnmpLink link(address, res.objects);
+            nstat::Printer printer(link, res.texts, address);
+            Result r;
+            r.sent = reset ? nstat::SendReset(printer) : nstat::SendKey(printer, key);
+            r.answered = printer.State().connected;
+            return r;
+        }));
+    }
+    int rc = 0;
+    for (size_t i = 0; i < sends.size(); ++i) {
+        const Result r = sends[i].get();
+        if (r.sent) {
+            std::printf("%s: %s sent\n", words[i].c_str(), keyWord.c_str());
+            continue;
+        }
+        rc = 1;
+        std::fprintf(stderr, "qavctl: %s: %s\n", words[i].c_str(),
+                     r.answered ? "the printer refused the key (it has no remote keys)"
+                                : "the printer does not answer");
+    }
     return rc;
 }
 

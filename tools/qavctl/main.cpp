@@ -20,9 +20,11 @@ const std::vector<Command>& AllCommands()
         {"discover", "[--range A-B ... | --to ADDRESS] [--seconds N]",
          "print the addresses that answer the discovery (over the ranges, else by broadcast, for N s, default 5)",
          RunDiscover},
-        {"status", "[--json] ADDRESS...",
-         "what the status monitor's device status page shows, with every view (several printers at once)",
+        {"status", "[--page device|job|network] [--json] ADDRESS...",
+         "what the status monitor's pages show, the device page with every view (several printers at once)",
          RunStatus},
+        {"key", "[--yes] ADDRESS... feed|pause|restart|reset",
+         "press a remote key of the maker's printers (reset asks first on a terminal)", RunKey},
         {"search", "",
          "run the device search of QAVSearchConfig.qso into the group file of the data folder", RunSearch},
     };

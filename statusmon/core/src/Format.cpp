@@ -38,7 +38,8 @@ std::string Tenths(const std::string& value)
     char* end = nullptr;
     const long long n = std::strtoll(value.c_str(), &end, 10);
     if (end == value.c_str() || *end != '\0' || errno == ERANGE) return value;
-    const unsigned long long magnitude = n < 0 ? 0ull - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+    const unsigned long long bits = static_cast<unsigned long long>(n);
+    const unsigned long long magnitude = n < 0 ? 0ull - bits : bits;
     return (n < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10);
 }
 

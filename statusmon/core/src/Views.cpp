@@ -357,8 +357,9 @@ ViewContent SettingsView(const ObjectValues& values, const qavres::StringTable& 
     for (const SettingRow& s : kSettings) {
         const std::string& value = ValueOf(values, s.object);
         if (value.empty()) continue;
-        v.rows.push_back(
-            {texts.Get(s.label), s.millimetreTenths ? FormatText(texts.Get(kMillimetreFormat), {Tenths(value)}) : value});
+        const std::string shown =
+            s.millimetreTenths ? FormatText(texts.Get(kMillimetreFormat), {Tenths(value)}) : value;
+        v.rows.push_back({texts.Get(s.label), shown});
     }
     return v;
 }

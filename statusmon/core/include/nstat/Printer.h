@@ -63,6 +63,29 @@ struct DevicePage {
     ViewContent view;      // the selected view
 };
 
+// The job status page: one row of six values, the first five shown.
+struct JobPage {
+    bool read = false;            // the job read succeeded: one row
+    std::vector<std::string> row; // 20961, 20981, 20901, 21041, 21001, 21021
+};
+
+// The network status page.
+struct NetworkPage {
+    std::string board, interfaceType, mac, address, mask;
+    // The counter sections: a title row {title, ""} and its rows {label,
+    // value}. The interface section (closed by an empty row) is there for
+    // printers of other makers only.
+    std::vector<std::vector<std::string>> rows;
+    // The IP section as text: "[IP]" and a line per counter.
+    std::string ipSummary;
+};
+
+// The interface type names: "ethernet-csmacd(6) " for 6; "unknown" for 0,
+// for 34 and above and for negative numbers; "" for 33.
+std::string InterfaceTypeName(int type);
+// The same for the text of object 421 ("" stays "").
+std::string InterfaceTypeText(const std::string& value);
+
 class Printer {
 public:
     Printer(PrinterLink& link, const qavres::StringTable& texts, uint32_t address);
@@ -97,6 +120,9 @@ public:
     // the maker's printers 20901, 20921 and 20941 (not 20941 on the
     // M-RA1); for others the panel table.
     StatusResult ReadStatus(std::string* panel);
+
+    JobPage ReadJobPage();
+    NetworkPage ReadNetworkPage();
 
     // Writes, recording the connection state.
     bool WriteInteger(int object, int value);
