@@ -296,11 +296,26 @@ void CNSTATDlg::ApplyState(const nstat::PrinterState& state, const std::string& 
     if (state_.communityFailed) ShowMessage(MessageKind::kInformation, T(5000), "SetCommunity failed");
 }
 
+// One view read at a time: choices made while one is under way (a silent
+// printer takes seconds) leave only the last one to read next.
 void CNSTATDlg::ReadView(int index)
 {
+    if (viewReading_) {
+        nextView_ = index;
+        return;
+    }
+    viewReading_ = true;
     worker_->Run<nstat::ViewContent>(
         this, [index](nstat::Printer& p) { return p.ReadView(index); },
-        [this](const nstat::ViewContent& v) { devicePage_->ShowView(v); });
+        [this](const nstat::ViewContent& v) {
+            viewReading_ = false;
+            devicePage_->ShowView(v);
+            if (nextView_ >= 0) {
+                const int next = nextView_;
+                nextView_ = -1;
+                ReadView(next);
+            }
+        });
 }
 
 // --------------------------------------------------------------- commands

@@ -136,6 +136,8 @@ private:
     QTimer timer_;
     bool refreshing_ = false;
     bool refreshAgain_ = false;
+    bool viewReading_ = false;
+    int nextView_ = -1;
     std::string surveyFile_;
     ProgramStarter starter_;
 

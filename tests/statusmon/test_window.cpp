@@ -350,6 +350,27 @@ TEST_F(Window, WindowAnswersWhileThePrinterIsSlow)
     EXPECT_EQ(window_->windowTitle(), "Dock printer ( VORANTA QAV M-UH5W )");
 }
 
+TEST_F(Window, ViewChoicesDuringASlowReadLeaveOnlyTheLast)
+{
+    auto fake = std::make_unique<SlowLink>();
+    MakeMaker(*fake, "M-UH5W");
+    fake_ = fake.get();
+    window_ = std::make_unique<CNSTATDlg>(kAddress, false, std::move(fake));
+    window_->SetSurveyFile(data_.File("QAVSurveyConfig.INI"));
+    window_->show();
+    window_->Start();
+    WaitIdle(30000);
+    fake_->reads.clear();
+    for (int view : {1, 2, 3, 4}) emit window_->DevicePage()->viewChosen(view);
+    WaitIdle(30000);
+    EXPECT_EQ(window_->DevicePage()->CurrentView(), 4);
+    // The counters in tenths (under way when the others came) and the
+    // settings (the last choice); neither the information nor the sizes.
+    ASSERT_EQ(fake_->reads.size(), 2u);
+    EXPECT_EQ(fake_->reads[0].front(), 21061);
+    EXPECT_EQ(fake_->reads[1].front(), 20001);
+}
+
 TEST_F(Window, DialogsComeFromTheMenuOfTheirPrinters)
 {
     auto fake = std::make_unique<FakePrinter>();
