@@ -95,6 +95,17 @@ protected:
         WaitIdle();
         return *window_;
     }
+    // A window over a maker's printer that is slow to answer; returns at once.
+    void OpenSlow()
+    {
+        auto fake = std::make_unique<SlowLink>();
+        MakeMaker(*fake, "M-UH5W");
+        fake_ = fake.get();
+        window_ = std::make_unique<CNSTATDlg>(kAddress, false, std::move(fake));
+        window_->SetSurveyFile(data_.File("QAVSurveyConfig.INI"));
+        window_->show();
+        window_->Start();
+    }
     void WaitIdle(int timeoutMs = 10000)
     {
         QElapsedTimer t;
@@ -331,13 +342,7 @@ TEST_F(Window, ViewsAreRebuiltOnlyWhenTheyChange)
 
 TEST_F(Window, WindowAnswersWhileThePrinterIsSlow)
 {
-    auto fake = std::make_unique<SlowLink>();
-    MakeMaker(*fake, "M-UH5W");
-    fake_ = fake.get();
-    window_ = std::make_unique<CNSTATDlg>(kAddress, false, std::move(fake));
-    window_->SetSurveyFile(data_.File("QAVSurveyConfig.INI"));
-    window_->show();
-    window_->Start(); // a refresh of several slow exchanges
+    OpenSlow(); // its first refresh is several slow exchanges
     bool ticked = false;
     QTimer::singleShot(0, [&] { ticked = true; });
     QElapsedTimer t;
@@ -352,13 +357,7 @@ TEST_F(Window, WindowAnswersWhileThePrinterIsSlow)
 
 TEST_F(Window, ViewChoicesDuringASlowReadLeaveOnlyTheLast)
 {
-    auto fake = std::make_unique<SlowLink>();
-    MakeMaker(*fake, "M-UH5W");
-    fake_ = fake.get();
-    window_ = std::make_unique<CNSTATDlg>(kAddress, false, std::move(fake));
-    window_->SetSurveyFile(data_.File("QAVSurveyConfig.INI"));
-    window_->show();
-    window_->Start();
+    OpenSlow();
     WaitIdle(30000);
     fake_->reads.clear();
     for (int view : {1, 2, 3, 4}) emit window_->DevicePage()->viewChosen(view);
