@@ -135,7 +135,7 @@ void Printer::Tick()
     SetObject(obj::kHeadStatus, Value::Integer(entry_.headStatus ? 1 : 0), false, 0);
 }
 
-void Printer::OnWritten(const std::vector<Oid>& changed)
+void Printer::StartHeadCheck(const std::vector<Oid>& changed)
 {
     const Oid start = ObjectOid(kHeadCheck, 0);
     for (const Oid& oid : changed) {

@@ -119,6 +119,8 @@ bool ApplyKey(PrinterEntry& p, const std::string& key, const std::string& value,
     } else if (key == "labels") {
         if (!number(n)) return false;
         p.labelCount = static_cast<unsigned long>(n);
+    } else if (key == "reset-ms") {
+        if (!number(p.resetMs)) return false;
     } else if (key == "trap-version") {
         if (value != "1" && value != "2c" && value != "2") {
             error = "trap-version is 1 or 2c";
@@ -274,17 +276,17 @@ std::string DemoFleetText()
     return "# The demonstration fleet: six label printers and a card printer of the\n"
            "# maker and two standard printers, on loopback addresses of their own.\n"
            "trap-to = 127.0.0.1\n"
-           "[printer]\naddress = 127.0.0.11\nmodel = QAV M-UG2\nname = Shipping labeller\n"
+           "[printer]\naddress = 127.0.0.11\nmodel = QAV M-UG2W\nname = Shipping labeller\n"
            "location = Warehouse A\nmanager = J. Baker\ncomment = Dock 1\nlabels = 182340\n"
-           "[printer]\naddress = 127.0.0.12\nmodel = QAV M-UG2\nname = Returns labeller\n"
+           "[printer]\naddress = 127.0.0.12\nmodel = QAV M-UH5W\nname = Returns labeller\n"
            "location = Warehouse A\nmanager = J. Baker\nstatus = paper-near-end\n"
-           "[printer]\naddress = 127.0.0.13\nmodel = QAV MC-1200\nname = Pallet printer\n"
+           "[printer]\naddress = 127.0.0.13\nmodel = QAV MC111W\nname = Pallet printer\n"
            "location = Warehouse B\nmanager = R. Osei\ndhcp = 1\ndhcp-host = pallet-printer\n"
            "[printer]\naddress = 127.0.0.14\nmodel = QAV M-RA1\nname = RFID tagger\n"
            "location = Line 2\nmanager = R. Osei\nrfid-ok = 9120\nrfid-error = 3\n"
-           "[printer]\naddress = 127.0.0.15\nmodel = QAV MD-400\nname = Lab printer\n"
+           "[printer]\naddress = 127.0.0.15\nmodel = QAV MD111\nname = Lab printer\n"
            "location = Quality lab\nhead = 1\ntrap-version = 2c\n"
-           "[printer]\naddress = 127.0.0.16\nmodel = QAV M-UG2\nname = Spare labeller\n"
+           "[printer]\naddress = 127.0.0.16\nmodel = QAV M-UG2W\nobject.20061 = Metal\nname = Spare labeller\n"
            "location = Stores\nstatus = pause\n"
            "[printer]\naddress = 127.0.0.17\nmodel = QAV M-RC5K\nname = Card printer\n"
            "location = Front desk\nmanager = J. Baker\n"

@@ -18,6 +18,7 @@
 // location, contact, serial, manager, comment, firmware, panel, status (a
 // status code or its name, e.g. paper-jam), head, dhcp, dhcp-host, rfid-ok,
 // rfid-error, labels, community, write-community, trap-version (1 or 2c),
+// reset-ms (how long a reset keeps the printer silent, default 3000),
 // object.NUMBER[.INSTANCE] = value (any object of the object table).
 // Maker printers also take the raw-port keys of RawSettings.h: raw-port
 // (default 9100), com, usb, lpt (device ports on pseudo-terminals and

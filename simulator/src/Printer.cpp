@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "Parameters.h"
+#include "Models.h"
 #include "Recording.h"
 #include "qavres/Resources.h"
 
@@ -265,9 +266,7 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
         SetObject(number, Value::Integer(value), writable, number >= 20001 ? 0 : -1);
     };
     const std::string model = entry.model;
-    // The maker's printers give their model after the maker's name, as the
-    // model rules of the monitor compare it ("VORANTA QAV M-RA1").
-    text(obj::kSysDescr, entry.maker ? "VORANTA " + model : "Network printer " + model, false);
+    text(obj::kSysDescr, entry.maker ? ModelText(model) : "Network printer " + model, false);
     Oid sysObject = entry.maker ? Oid{1, 3, 6, 1, 4, 1, 32473, 2, 1} : Oid{1, 3, 6, 1, 4, 1, 2699, 1, 1};
     SetObject(obj::kSysObjectId, Value::ObjectId(sysObject), false, -1);
     text(obj::kContact, entry.contact);
@@ -280,7 +279,7 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
     SetObject(obj::kMarkerLifeCount, Value::Unsigned(kCounter32, entry.labelCount & 0xFFFFFFFFu), false, -1);
     integer(obj::kMarkerUnit, 7, false); // impressions
     if (entry.maker) {
-        text(obj::kModelName, model, false);
+        text(obj::kModelName, ShortModel(model), false);
         text(obj::kSerial, entry.serial);
         text(obj::kManager, entry.manager);
         text(obj::kComment, entry.comment);
@@ -291,6 +290,10 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
         integer(obj::kRfidOk, entry.rfidOk, false);
         integer(obj::kRfidError, entry.rfidError, false);
         FillEnvironment();
+    }
+    for (const auto& [number, value] : ModelObjects(entry)) {
+        if (!table.Oid(number).empty())
+            SetObject(number, ValueOfType(table.TypeCode(number), value), number >= 20001, number >= 20001 ? 0 : -1);
     }
     for (const auto& [number, value] : entry.objects) {
         const int type = table.TypeCode(number);
@@ -312,6 +315,7 @@ void Printer::ApplyStatusObjects()
     }
     SetObject(obj::kPanelText, Value::Text(panel), false, -1);
     if (entry_.maker) SetObject(obj::kStatusCode, Value::Integer(code), false, 0);
+    if (entry_.maker) SetObject(obj::kMakerPanelText, Value::Text(panel), false, 0);
 }
 
 void Printer::SetStatus(int code)
@@ -361,6 +365,8 @@ bool Printer::SetField(const std::string& field, const std::string& value, std::
         const long v = std::atol(value.c_str());
         (field == "rfid-ok" ? entry_.rfidOk : entry_.rfidError) = v;
         SetObject(field == "rfid-ok" ? obj::kRfidOk : obj::kRfidError, Value::Integer(v), false, 0);
+    } else if (field == "reset-ms") {
+        entry_.resetMs = std::atoi(value.c_str());
     } else if (field.rfind("object.", 0) == 0) {
         const std::string rest = field.substr(7);
         const int number = std::atoi(rest.c_str());

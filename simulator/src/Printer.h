@@ -25,7 +25,7 @@ constexpr int kDeviceDescr = 81, kPrinterStatus = 121, kErrorState = 141, kSysDe
 constexpr int kModelName = 20101, kSerial = 20781, kManager = 20801, kComment = 20821, kStatusCode = 20901,
               kHeadStatus = 20941, kTrapErrorCode = 20961, kTrapText1 = 20981, kTrapText2 = 21001,
               kTrapText3 = 21021, kTrapValue = 21041, kDhcpEnable = 22761, kDhcpHostName = 22801,
-              kFirmware = 23781, kRfidOk = 24141, kRfidError = 24161;
+              kFirmware = 23781, kRfidOk = 24141, kRfidError = 24161, kMakerPanelText = 20921;
 } // namespace obj
 
 struct PrinterEntry {
@@ -50,6 +50,7 @@ struct PrinterEntry {
     std::string readCommunity = "kestra";
     std::string writeCommunity = "kestra";
     int trapVersion = 1;   // 1 or 2 (2c)
+    int resetMs = 3000;    // how long a reset leaves the printer silent
     std::map<int, std::string> objects; // object number (or number.instance) -> value text
     std::map<std::string, std::string> oids; // raw OID -> value text (table type or String)
     RawSettings raw; // raw TCP port, device ports, restart time, reply faults
@@ -96,14 +97,27 @@ public:
     uint32_t UptimeTicks() const;
 
     // The print-head check: a SET of 1 into object 20881 starts it, and the
-    // head state (object 20941) reads -1 until it is done. OnWritten takes
-    // the OIDs a SET changed; Tick, before each request, ends a check whose
-    // time is up.
-    void OnWritten(const std::vector<Oid>& changed);
+    // head state (object 20941) reads -1 until it is done. Tick, before each
+    // request, ends a check whose time is up.
     void Tick();
+    // Writes the agent accepted (Controls.cpp): the printer acts on them
+    // (remote keys, reset, names kept for the run) and logs each one.
+    // kReset: a reset began, the printer is silent until FinishReset().
+    enum class Reaction { kNone, kReset };
+    Reaction OnWritten(const std::vector<Oid>& written);
+    // The end of a reset: answering again, the pause and errors cleared.
+    void FinishReset();
+    struct WriteRecord {
+        int object;        // object number (0: not in the object table)
+        std::string value; // as text
+    };
+    const std::vector<WriteRecord>& Writes() const { return writes_; }
+    void ClearWrites() { writes_.clear(); }
 
 private:
     void FillEnvironment(); // Environment.cpp
+    void StartHeadCheck(const std::vector<Oid>& written); // Environment.cpp
+    std::vector<WriteRecord> writes_;
     void SetObject(int number, const Value& value, bool writable, int instance = 0);
     Oid ObjectOid(int number, int instance) const;
     void ApplyStatusObjects();

@@ -93,6 +93,12 @@ bool Details(const std::vector<std::string>& words, size_t from, Printer::TrapDe
     return true;
 }
 
+int64_t SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 } // namespace
 
 Simulator::~Simulator()
@@ -244,6 +250,15 @@ std::string Simulator::Execute(const std::string& line)
             Printer::TrapDetails d;
             if (!Details(w, 4, d, error)) return "error: " + error;
             if (!SendTrap(*s, std::atoi(w[2].c_str()), std::atoi(w[3].c_str()), d, error)) return "error: " + error;
+        } else if (cmd == "writes") {
+            if (targets.size() != 1) return "error: writes takes one printer";
+            if (w.size() > 2 && w[2] == "clear") {
+                p.ClearWrites();
+                return "ok";
+            }
+            std::string out;
+            for (const auto& r : p.Writes()) out += std::to_string(r.object) + " " + r.value + "\n";
+            return out + "ok";
         } else if (cmd == "set") {
             if (w.size() < 4) return "error: set ADDRESS FIELD VALUE";
             if (!p.SetField(w[2], w[3], error)) return "error: " + error;
@@ -266,18 +281,41 @@ void Simulator::HandleDatagram(Served& s)
         auto request = Decode(buf, static_cast<size_t>(n));
         if (!request) continue;
         s.printer.Tick();
-        std::vector<Oid> changed;
-        auto response = Answer(s.printer.Objects(), s.printer.Policy(), *request, &changed);
+        std::vector<Oid> written;
+        auto response = Answer(s.printer.Objects(), s.printer.Policy(), *request, &written);
         if (!response) continue;
-        if (!changed.empty()) s.printer.OnWritten(changed);
+        const Printer::Reaction reaction =
+            written.empty() ? Printer::Reaction::kNone : s.printer.OnWritten(written);
         const std::string bytes = Encode(*response);
         ::sendto(s.socket, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
         ++answered_;
-        if (!changed.empty()) {
-            FollowSettings(s, changed);
+        if (reaction == Printer::Reaction::kReset)
+            resets_.push_back({SteadyMs() + s.printer.Entry().resetMs, &s});
+        if (!written.empty()) {
+            FollowSettings(s, written);
             return; // the socket may have changed; the rest waits for the next round
         }
     }
+}
+
+int Simulator::FinishResets()
+{
+    int next = -1;
+    const int64_t now = SteadyMs();
+    for (size_t i = 0; i < resets_.size();) {
+        const PendingReset r = resets_[i];
+        if (r.dueMs > now) {
+            const int left = static_cast<int>(r.dueMs - now);
+            next = next < 0 ? left : std::min(next, left);
+            ++i;
+            continue;
+        }
+        resets_.erase(resets_.begin() + static_cast<long>(i));
+        r.served->printer.FinishReset();
+        std::string error;
+        if (!SendTrap(*r.served, 0, 0, {}, error)) std::fprintf(stderr, "qav-printer-sim: %s\n", error.c_str());
+    }
+    return next;
 }
 
 void Simulator::Run(int seconds, const std::string& controlPath, bool readStdin)
@@ -339,6 +377,8 @@ void Simulator::Run(int seconds, const std::string& controlPath, bool readStdin)
     epoll_event events[256];
     while (!stop_) {
         int timeout = 200;
+        const int nextReset = FinishResets();
+        if (nextReset >= 0) timeout = std::min(timeout, nextReset);
         if (seconds > 0) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) break;

@@ -44,6 +44,8 @@ public:
     //                                  head, dhcp, dhcp-host, panel, rfid-ok,
     //                                  rfid-error, object.NUMBER[.INSTANCE]
     //   down ADDRESS | up ADDRESS      stop or resume answering
+    //   writes ADDRESS [clear]         the writes the printer accepted, one
+    //                                  "OBJECT VALUE" a line (or forget them)
     //   list                           one line per printer
     //   stats                          requests answered and traps sent
     //   quit
@@ -67,6 +69,9 @@ private:
     // After a SET: a printer told to apply its system settings moves to the
     // own address written before (AddressMove.cpp).
     void FollowSettings(Served& s, const std::vector<Oid>& changed);
+    // Ends the resets that are due: the printer answers again and sends
+    // its coldStart trap. Returns the milliseconds to the next one (-1: none).
+    int FinishResets();
 
     const qavres::ObjectTable& table_;
     std::vector<std::unique_ptr<Served>> printers_;
@@ -78,6 +83,11 @@ private:
     std::atomic<bool> stop_{false};
     unsigned long answered_ = 0;
     unsigned long trapsSent_ = 0;
+    struct PendingReset {
+        int64_t dueMs;
+        Served* served;
+    };
+    std::vector<PendingReset> resets_;
 };
 
 } // namespace qavsim

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Fleet.h"
+#include "Models.h"
 #include "Simulator.h"
 #include "qavres/Resources.h"
 
@@ -20,13 +21,15 @@ void OnSignal(int) { if (g_sim) g_sim->Stop(); }
 void Usage(FILE* out)
 {
     std::fprintf(out,
-                 "usage: qav-printer-sim [--fleet FILE | --count N [--first ADDRESS]] [--port N]\n"
+                 "usage: qav-printer-sim [--fleet FILE | --count N [--first ADDRESS] | --models ADDRESS]\n"
+                 "                       [--port N]\n"
                  "                       [--trap-to ADDRESS[:PORT]] [--control SOCKET] [--seconds N]\n"
                  "                       [--no-stdin] [--quiet]\n"
                  "\n"
                  "Serves simulated printers, each on its own loopback address, over SNMP v1\n"
                  "and v2c (port 161 or $QAV_SNMP_PORT). Without --fleet or --count it serves\n"
-                 "the demonstration fleet. Commands (on standard input or the control socket):\n"
+                 "the demonstration fleet; --models serves one printer of each known model\n"
+                 "from ADDRESS on. Commands (on standard input or the control socket):\n"
                  "  event ADDRESS STATUS [text1=..] [error=N]   set a status and send its trap\n"
                  "  status ADDRESS STATUS | set ADDRESS FIELD VALUE | trap ADDRESS GENERIC SPECIFIC\n"
                  "  down ADDRESS | up ADDRESS | list | stats | quit   (ADDRESS may be all)\n"
@@ -40,7 +43,7 @@ void Usage(FILE* out)
 
 int main(int argc, char** argv)
 {
-    std::string fleetPath, control, trapTo, first = "127.0.1.1";
+    std::string fleetPath, control, trapTo, first = "127.0.1.1", modelsFirst;
     int port = 0, seconds = 0, count = 0;
     bool readStdin = true, quiet = false;
     for (int i = 1; i < argc; ++i) {
@@ -58,6 +61,7 @@ int main(int argc, char** argv)
         else if (a == "--control") control = next();
         else if (a == "--trap-to") trapTo = next();
         else if (a == "--count") count = std::atoi(next().c_str());
+        else if (a == "--models") modelsFirst = next();
         else if (a == "--first") first = next();
         else if (a == "--no-stdin") readStdin = false;
         else if (a == "--quiet") quiet = true;
@@ -86,6 +90,8 @@ int main(int argc, char** argv)
     bool ok;
     if (!fleetPath.empty()) {
         ok = qavsim::LoadFleetFile(fleetPath, recordings, fleet, error);
+    } else if (!modelsFirst.empty()) {
+        ok = qavsim::ParseFleet(qavsim::ModelsFleetText(modelsFirst), ".", recordings, fleet, error);
     } else if (count > 0) {
         ok = qavsim::ParseFleet("[printers]\nfirst = " + first + "\ncount = " + std::to_string(count) +
                                     "\nname = Labeller %n\nlocation = Hall %n\n",

@@ -24,6 +24,9 @@ std::string Recording()
     for (int i = 1; i <= 12; ++i)
         r += "1.3.6.1.2.1.2.2.1.3." + std::to_string(i) + "|2|" + std::to_string(i == 1 ? 24 : 6) + "\n";
     for (int i = 1; i <= 12; ++i) r += "1.3.6.1.2.1.2.2.1.10." + std::to_string(i) + "|65|4294967295\n";
+    // The address table, indexed by the address itself.
+    r += "1.3.6.1.2.1.4.20.1.1.10.1.2.3|64|10.1.2.3\n"
+         "1.3.6.1.2.1.4.20.1.3.10.1.2.3|64|255.255.0.0\n";
     r += "1.3.6.1.2.1.25.3.2.1.3.1|4|QAV M-UH5W\n"
          "1.3.6.1.2.1.25.3.2.1.3.2|4|second device\n"
          "1.3.6.1.2.1.25.3.2.1.5.1|2|2\n"
@@ -174,6 +177,22 @@ TEST_F(PrinterObjects, SessionGetAsksForTheObjectsThemselves)
     ASSERT_TRUE(out.ok()) << out.code;
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_EQ(answers[1].type, QBP_ERR_NOSUCHNAME);
+}
+
+TEST_F(PrinterObjects, ReadByAnIndexOfSeveralSubIdentifiers)
+{
+    qavobj::Session session;
+    ASSERT_EQ(session.Open(Agent()), 0);
+    std::string value;
+    auto out = session.Read(Objects(), 661, "10.1.2.3", value);
+    ASSERT_TRUE(out.ok()) << out.code;
+    EXPECT_EQ(value, "10.1.2.3");
+    ASSERT_TRUE(session.Read(Objects(), 681, "10.1.2.3", value).ok());
+    EXPECT_EQ(value, "255.255.0.0");
+    // Another address has no row: the check fails and nothing is kept.
+    out = session.Read(Objects(), 681, "10.1.2.4", value);
+    EXPECT_EQ(out.code, qavobj::kCheckFailed);
+    EXPECT_EQ(value, "");
 }
 
 TEST_F(PrinterObjects, SilentPrinterLeavesTheConnectionDown)

@@ -419,12 +419,13 @@ const std::vector<TextGroup>& MainTextsInUse()
         {"settings dialogs: the recipients' printer conditions", Ids(4160, 4183)},
         {"status monitor: window, menu, messages",
          Ids({{200, 201, 3300, 3310, 3311}, Ids(5000, 5003), Ids(5010, 5022), Ids(5030, 5038), {5060, 5061, 5065},
-              Ids(2202, 2205), {2073}})},
+              Ids(2202, 2205), {2073, 5067, 5068}})},
         {"device status page",
          Ids({Ids(5040, 5046), {5050, 5051, 5070}, Ids(5071, 5079), {5110, 5111}, Ids(5112, 5115), {5136},
               Ids(5122, 5132), {5135}, Ids(5192, 5205), {5221, 5222, 5280, 5281, 5190, 5191},
               Ids(5101, 5107), Ids(5250, 5252), Ids(5255, 5257), Ids(5260, 5262), Ids(5206, 5209),
-              Ids(5217, 5220), {5210, 6108, 5180}, Ids(5233, 5240), {8000, 3028, 3150}})},
+              Ids(5217, 5220), Ids(5210, 5216), Ids(5140, 5151), {6108}, Ids(5160, 5169), Ids(5180, 5189),
+              Ids(5231, 5241), {8000, 3028, 3150}})},
         {"job and network status pages", Ids({{5500, 5501}, Ids(5503, 5505), Ids(5600, 5637)})},
         {"remote keys and device setting", Ids({Ids(5300, 5306), {5066}, Ids(5310, 5319)})},
     };
@@ -497,7 +498,9 @@ const std::map<std::string, std::map<int, std::string>>& Formats()
           {5195, "sss"}, {5197, "sss"}, {5199, "ss"}, {5201, "sss"}, {5203, "sss"}, {5205, "s"},
           {5222, "sss"}, {5281, "ss"}, // information view, the values named by each row
           {5217, "s"}, {5218, "s"}, {5219, "s"}, {5220, "s"}, // sizes by level, rendered amount
-          {5240, "s"}}}, // setting in tenths, rendered "12.3"
+          {5240, "s"},  // setting in tenths, rendered "12.3"
+          {5067, "s"},  // the help file looked for
+          {5068, "s"}}}, // the status monitor's version
         {"QDLRSENG",
          {{8080, "ddd"}, {8081, "ddd"}, {8082, "ddd"}, // code, result, system error
           {8083, "dd"},                              // code, result

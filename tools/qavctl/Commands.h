@@ -39,6 +39,9 @@ int RunEnvlog(const Args& args);
 int RunParams(const Args& args);
 // Downloading a file into printers (load).
 int RunLoad(const Args& args);
+// The status monitor's pages and remote keys without a window (status, key).
+int RunStatus(const Args& args);
+int RunKey(const Args& args);
 
 // Reports a usage error on stderr and returns 2.
 int UsageError(const std::string& message);

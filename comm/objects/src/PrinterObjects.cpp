@@ -189,13 +189,14 @@ Outcome WriteObject(const Target& target, const Context& context, int object, in
 
 // GET or SET of one binding "<oid>.<instance>" with the table's type, and
 // the answer's check.
-Outcome ByNumber(CQBPTrans& trans, const Context& context, int object, int instance, bool write,
+Outcome ByNumber(CQBPTrans& trans, const Context& context, int object, const std::string& instance, bool write,
                  const std::string& in, std::string* out)
 {
     if (!TableReady(context)) return Failed(kNoObjectTable);
-    const std::string oid = context.objects->RequestOid(object, instance);
+    const std::string& base = context.objects->Oid(object);
+    if (base.empty()) return Failed(kCheckFailed);
+    const std::string oid = instance.empty() ? base : base + "." + instance;
     const int type = context.objects->TypeCode(object);
-    if (oid.empty()) return Failed(kCheckFailed);
     CQBPVb request;
     int rc = 0;
     if (!write) {
@@ -414,13 +415,20 @@ Outcome Session::Read(const Context& context, int object, int instance, std::str
 {
     value.clear();
     if (!impl_) return Failed(QBP_NOT_OPEN);
+    return ByNumber(*impl_->session.operator->(), context, object, std::to_string(instance), false, {}, &value);
+}
+
+Outcome Session::Read(const Context& context, int object, const std::string& instance, std::string& value)
+{
+    value.clear();
+    if (!impl_) return Failed(QBP_NOT_OPEN);
     return ByNumber(*impl_->session.operator->(), context, object, instance, false, {}, &value);
 }
 
 Outcome Session::Write(const Context& context, int object, int instance, const std::string& value)
 {
     if (!impl_) return Failed(QBP_NOT_OPEN);
-    return ByNumber(*impl_->session.operator->(), context, object, instance, true, value, nullptr);
+    return ByNumber(*impl_->session.operator->(), context, object, std::to_string(instance), true, value, nullptr);
 }
 
 Outcome Session::GetNext(const std::vector<std::string>& oids, std::vector<Answer>& answers)

@@ -149,6 +149,10 @@ public:
     bool IsOpen() const;
 
     Outcome Read(const Context& context, int object, int instance, std::string& value);
+    // The same for an instance of several sub-identifiers given as dotted
+    // text, such as a table indexed by an address ("10.1.2.3" reads
+    // "<oid>.10.1.2.3"). An empty instance reads the bare OID.
+    Outcome Read(const Context& context, int object, const std::string& instance, std::string& value);
     Outcome Write(const Context& context, int object, int instance, const std::string& value);
     // One get-next of several OIDs given in full (instance included); the
     // answers in request order, each as {oid, type, value}.
