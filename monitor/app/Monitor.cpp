@@ -411,7 +411,7 @@ void Monitor::StartSibling(const char* program, int failureText)
     }
     // From the program's own folder only, never through PATH.
     std::string error;
-    if (qavplatform::StartProgramFrom(qavplatform::ProgramDir(), program, {}, nullptr, &error) != 0) {
+    if (qavplatform::StartProgramFrom(programDir_, program, {}, nullptr, &error) != 0) {
         Trace(std::string(program) + ": " + error);
         ShowMessage(MessageKind::kError, T(1018), T(failureText) + "\n" + QString::fromStdString(error));
     }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "nwatch/Communities.h"
+#include "qavplatform/ProgramStart.h"
 #include "nwatch/MonitorState.h"
 #include "nwatch/Polling.h"
 #include "nwatch/TrapHandler.h"
@@ -71,6 +72,9 @@ public:
     // platform of a server) the list channel and the tray's list command do
     // nothing, since nobody could close the window, and polling goes on.
     void SetWindowsShown(bool shown) { windowsShown_ = shown; }
+    // The folder the sibling programs start from (the program's own folder
+    // unless a test says otherwise).
+    void SetProgramDir(const std::string& dir) { programDir_ = dir; }
 
     // Called from a signal handler when the session is to end: traps still
     // waiting for the window thread are passed over, so that the end is
@@ -137,6 +141,7 @@ private:
     qavplatform::MessageReceiver* receiver_ = nullptr;
     bool noObjectTableShown_ = false;
     bool windowsShown_ = true;
+    std::string programDir_ = qavplatform::ProgramDir();
     std::string trapPortCauseShown_; // text 4064 is shown once per cause
     static inline std::atomic<bool> sessionEndRequested_{false};
     std::atomic<unsigned long> trapsHandled_{0};

@@ -123,17 +123,10 @@ std::map<int, std::string> ModelObjects(const PrinterEntry& entry)
     const int values[] = {4096, 3072, 512, 448, 2048, 1536, 256, 192, 1024, 1000, 2048, 2048,
                           32768, 30720, 0, 0, 16384, 12288};
     for (size_t i = 0; i < sizeof sizes / sizeof sizes[0]; ++i) o[sizes[i]] = std::to_string(values[i]);
-    // Setting values.
+    // Setting values: print method and sensor; the rest are system
+    // parameters, which keep their own values and ranges.
     o[20001] = "Thermal transfer";
-    o[20701] = "6";
-    o[20721] = "3";
     o[20681] = "Gap";
-    o[20641] = "1200";
-    o[20661] = "832";
-    o[20741] = "0";
-    o[20761] = "-4";
-    o[25061] = "15";
-    o[25081] = "-5";
     return o;
 }
 

@@ -289,12 +289,14 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
         text(obj::kDhcpHostName, entry.dhcpHostName);
         integer(obj::kRfidOk, entry.rfidOk, false);
         integer(obj::kRfidError, entry.rfidError, false);
-        FillEnvironment();
     }
+    // The objects of the status monitor's pages by model, then those of the
+    // environmental log's sections, which win where both speak of one object.
     for (const auto& [number, value] : ModelObjects(entry)) {
         if (!table.Oid(number).empty())
             SetObject(number, ValueOfType(table.TypeCode(number), value), number >= 20001, number >= 20001 ? 0 : -1);
     }
+    if (entry.maker) FillEnvironment();
     for (const auto& [number, value] : entry.objects) {
         const int type = table.TypeCode(number);
         SetObject(number, ValueOfType(type, value), number >= 20001 || number == obj::kName, number >= 20001 ? 0 : -1);

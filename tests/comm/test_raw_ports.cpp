@@ -162,19 +162,19 @@ TEST_F(RawPorts, CommandBytesAndRoundTripsOnEveryPort)
 
         mark = CaptureSize();
         CQBPVb set;
-        set.Add(kDhcpOid, 2, 7);
+        set.Add(kDhcpOid, 2, 1); // DHCP on (the printer takes 0 or 1)
         ASSERT_EQ(t.SetObject(set, result), 0);
-        const std::string sent = std::string("{SOID;002027") + kDhcpOid + "00002001" + "7|}";
+        const std::string sent = std::string("{SOID;002027") + kDhcpOid + "00002001" + "1|}";
         EXPECT_EQ(CapturedSince(mark, sent.size()), sent);
         ASSERT_EQ(result.GetSize(), 1);
         EXPECT_EQ(result.GetType(0), 2);
-        EXPECT_EQ(result.ValueAt(0), "7");
+        EXPECT_EQ(result.ValueAt(0), "1");
 
         // The same object over SNMP.
         CQBPTrans snmp(rc, 1);
         ASSERT_EQ(snmp.Open("SNMP", address_), 0);
         ASSERT_EQ(snmp.GetObject(Get(kDhcpOid), result), 0);
-        EXPECT_EQ(result.ValueAt(0), "7");
+        EXPECT_EQ(result.ValueAt(0), "1");
         set.Remove();
         set.Add(kDhcpOid, 2, 0);
         ASSERT_EQ(snmp.SetObject(set, result), 0);

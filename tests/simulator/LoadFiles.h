@@ -29,7 +29,7 @@ struct LoadFile {
 
 // A file of `length` bytes in all, the 256-byte trailer included.
 inline LoadFile MakeLoadFile(size_t length, const std::string& kind = "MAIN", const std::string& version = "V1.3A",
-                             const std::string& model = "QAV M-UG2")
+                             const std::string& model = "M-UG2")
 {
     LoadFile f;
     std::mt19937 rng(static_cast<unsigned>(length));

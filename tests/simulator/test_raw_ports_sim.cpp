@@ -243,7 +243,7 @@ TEST_F(SimRawPorts, RefusalsOverTheSerialLineLeaveThePrinterAsItWas)
     badSize.sizeKb = 7;
     badSize.RewriteTrailer();
     const Case cases[] = {{"checksum", badSum, 6}, {"size", badSize, 50},
-                          {"model", MakeLoadFile(3000, "MAIN", "V9.9A", "QAV MC-1200"), 51}};
+                          {"model", MakeLoadFile(3000, "MAIN", "V9.9A", "MC-1200"), 51}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(WriteAll(fd, StartCommand(c.file)));

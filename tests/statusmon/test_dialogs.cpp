@@ -294,7 +294,7 @@ TEST_F(Dialogs, JobAndNetworkPages)
     EXPECT_EQ(field("interfaceType"), "ethernet-csmacd(6) ");
     EXPECT_EQ(field("address"), QString::fromStdString(a));
     EXPECT_EQ(field("mask"), "255.255.255.0");
-    EXPECT_EQ(field("mac").left(9), "00:80:91:");
+    EXPECT_EQ(field("mac").left(9), "02:80:92:");
     auto* counters = w.NetworkPage()->findChild<QTreeWidget*>("counters");
     ASSERT_GT(counters->topLevelItemCount(), 10);
     EXPECT_EQ(counters->topLevelItem(0)->text(0), T(5614));

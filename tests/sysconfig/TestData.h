@@ -9,8 +9,8 @@
 
 namespace nconfigtest {
 
-inline constexpr int kUg2Base = 20000;  // QAV M-UG2
-inline constexpr int kMc1200Base = 30000; // QAV MC-1200
+inline constexpr int kUg2Base = 20000;  // M-UG2
+inline constexpr int kMc1200Base = 30000; // MC-1200
 
 struct ShippedData {
     qavres::StringTable language;

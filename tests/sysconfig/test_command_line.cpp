@@ -31,15 +31,15 @@ TEST(CommandLine, OnePrinterOverSnmp)
 TEST(CommandLine, ModelAndVersionFollowTheAddress)
 {
     CommandLine c;
-    ASSERT_TRUE(ParseCommandLine("2 SNMP 10.0.0.9|QAV M-UG2?V1.02", c));
+    ASSERT_TRUE(ParseCommandLine("2 SNMP 10.0.0.9|M-UG2?V1.02", c));
     EXPECT_EQ(c.address, "10.0.0.9");
-    EXPECT_EQ(c.model, "QAV M-UG2");
+    EXPECT_EQ(c.model, "M-UG2");
     EXPECT_EQ(c.version, "V1.02");
 
-    ASSERT_TRUE(ParseCommandLine("2 SNMP 10.0.0.9|QAV M-UG2?", c));
+    ASSERT_TRUE(ParseCommandLine("2 SNMP 10.0.0.9|M-UG2?", c));
     EXPECT_EQ(c.version, " ") << "nothing after ? is a single blank";
-    ASSERT_TRUE(ParseCommandLine("2 SNMP 10.0.0.9|QAV M-UG2", c));
-    EXPECT_EQ(c.model, "QAV M-UG2");
+    ASSERT_TRUE(ParseCommandLine("2 SNMP 10.0.0.9|M-UG2", c));
+    EXPECT_EQ(c.model, "M-UG2");
     EXPECT_EQ(c.version, "");
     ASSERT_TRUE(ParseCommandLine("2 SNMP 10.0.0.9|A-MODEL-KEY-LONGER-THAN-15?V1.02-AND-MORE-THAN-15", c));
     EXPECT_EQ(c.model, "A-MODEL-KEY-LON");
@@ -101,9 +101,9 @@ TEST(CommandLine, ListMode)
     EXPECT_EQ(c.mode, 4);
     EXPECT_EQ(c.port, "temp.txt");
     // Everything after the first blank: paths with blanks arrive whole.
-    ASSERT_TRUE(ParseCommandLine(JoinArguments({"4", "/home/a/VORANTA QAV/QAVNetworkTool/temp.txt|QAV M-UG2?V1.02"}), c));
+    ASSERT_TRUE(ParseCommandLine(JoinArguments({"4", "/home/a/VORANTA QAV/QAVNetworkTool/temp.txt|M-UG2?V1.02"}), c));
     EXPECT_EQ(c.port, "/home/a/VORANTA QAV/QAVNetworkTool/temp.txt");
-    EXPECT_EQ(c.model, "QAV M-UG2");
+    EXPECT_EQ(c.model, "M-UG2");
     EXPECT_EQ(c.version, "V1.02");
     ASSERT_TRUE(ParseCommandLine("4 list.txt?V2", c));
     EXPECT_EQ(c.port, "list.txt");

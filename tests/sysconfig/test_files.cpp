@@ -53,10 +53,10 @@ TEST(Files, TextExport)
 {
     SettingsDocument doc = Mc1200();
     ReadValues(doc, kPrinterA);
-    const std::vector<std::string> lines = Lines(doc.TextExport("SNMP", "127.0.0.11", "QAV MC-1200", "V1.02"));
+    const std::vector<std::string> lines = Lines(doc.TextExport("SNMP", "127.0.0.11", "MC-1200", "V1.02"));
     ASSERT_GE(lines.size(), 12u);
     EXPECT_EQ(lines[0], "PORT: SNMP_127.0.0.11");
-    EXPECT_EQ(lines[1], "MODEL: QAV MC-1200");
+    EXPECT_EQ(lines[1], "MODEL: MC-1200");
     EXPECT_EQ(lines[2], "VERSION: V1.02");
     EXPECT_EQ(lines[3], "");
     EXPECT_EQ(lines[4], "[Settings]");
@@ -75,13 +75,13 @@ TEST(Files, ConfigurationDataExport)
     std::map<std::string, std::string> values = kPrinterA;
     values.erase("20641.0"); // not answered
     ReadValues(doc, values);
-    const std::vector<std::string> lines = Lines(doc.ConfigDataExport("QAV MC-1200", "V1.02"));
+    const std::vector<std::string> lines = Lines(doc.ConfigDataExport("MC-1200", "V1.02"));
     ASSERT_GE(lines.size(), 6u);
     EXPECT_EQ(lines[0], "[QAVNet Config Data]");
-    EXPECT_EQ(lines[1], "MODEL=QAV MC-1200");
+    EXPECT_EQ(lines[1], "MODEL=MC-1200");
     EXPECT_EQ(lines[2], "VERSION=V1.02");
     EXPECT_EQ(lines[3], "");
-    EXPECT_EQ(lines[4], "[QAV MC-1200]");
+    EXPECT_EQ(lines[4], "[MC-1200]");
     EXPECT_EQ(lines[5], "20721.0=5");
     EXPECT_EQ(lines[6], "20701.0=Normal [2]");
     EXPECT_NE(std::find(lines.begin(), lines.end(), "25061.0=-0.5 mm"), lines.end());
@@ -93,11 +93,11 @@ TEST(Files, ImportOfAnotherModelChangesNothing)
 {
     SettingsDocument doc = Mc1200();
     ReadValues(doc, kPrinterA);
-    const std::string file = "[QAVNet Config Data]\r\nMODEL=QAV M-UG2\r\nVERSION=V1.02\r\n\r\n[QAV M-UG2]\r\n"
+    const std::string file = "[QAVNet Config Data]\r\nMODEL=M-UG2\r\nVERSION=V1.02\r\n\r\n[M-UG2]\r\n"
                              "20721.0=9\r\n201.0=Other\r\n";
-    const auto report = doc.Import(file, "QAV MC-1200");
+    const auto report = doc.Import(file, "MC-1200");
     EXPECT_TRUE(report.otherModel);
-    EXPECT_EQ(report.fileModel, "QAV M-UG2");
+    EXPECT_EQ(report.fileModel, "M-UG2");
     EXPECT_FALSE(doc.HasChanges());
     EXPECT_EQ(doc.Pages()[0].Value(IndexByKey(doc.Pages()[0].Definition(), "20721.0")), "5");
 }
@@ -106,7 +106,7 @@ TEST(Files, ExportThenImportIntoAnotherPrinter)
 {
     SettingsDocument a = Mc1200();
     ReadValues(a, kPrinterA);
-    const std::string file = a.ConfigDataExport("QAV MC-1200", "V1.02");
+    const std::string file = a.ConfigDataExport("MC-1200", "V1.02");
 
     std::map<std::string, std::string> valuesB = kPrinterA;
     valuesB["20721.0"] = "8";
@@ -116,7 +116,7 @@ TEST(Files, ExportThenImportIntoAnotherPrinter)
     SettingsDocument b = Mc1200();
     ReadValues(b, valuesB);
     b.SetAddress("127.0.0.12");
-    const auto report = b.Import(file, "QAV MC-1200");
+    const auto report = b.Import(file, "MC-1200");
     ASSERT_FALSE(report.otherModel);
     EXPECT_EQ(report.changed, 3);
     EXPECT_EQ(b.NewAddress(), "127.0.0.12") << "the own address is never imported";
@@ -144,9 +144,9 @@ TEST(Files, ImportSkipsInvalidValuesAndCancelsEarlierChanges)
     PageModel& settings = doc.Pages()[0];
     const int darkness = IndexByKey(settings.Definition(), "20721.0");
     ASSERT_EQ(doc.Edit(0, darkness, "9"), EditResult::kChanged);
-    const std::string file = "[QAVNet Config Data]\nMODEL=QAV MC-1200\n\n[QAV MC-1200]\n"
+    const std::string file = "[QAVNet Config Data]\nMODEL=MC-1200\n\n[MC-1200]\n"
                              "20721.0=5\n20641.0=12\n25521.0=xyz\n20661.0=\n";
-    const auto report = doc.Import(file, "QAV MC-1200");
+    const auto report = doc.Import(file, "MC-1200");
     EXPECT_EQ(settings.Value(darkness), "5");
     EXPECT_EQ(settings.ParameterPicture(darkness), kPictureEditable) << "the import cancelled the earlier change";
     EXPECT_EQ(settings.Value(IndexByKey(settings.Definition(), "20641.0")), "12 dots");
@@ -158,8 +158,8 @@ TEST(Files, ImportSkipsInvalidValuesAndCancelsEarlierChanges)
 
 TEST(Files, TheOldModelNameOfConfigurationData)
 {
-    EXPECT_EQ(ConfigDataModel("M-UG2"), "QAV M-UG2W");
-    EXPECT_EQ(ConfigDataModel("QAV M-UG2"), "QAV M-UG2");
+    EXPECT_EQ(ConfigDataModel("M-UG2"), "M-UG2W");
+    EXPECT_EQ(ConfigDataModel("M-UG2"), "M-UG2");
 }
 
 } // namespace

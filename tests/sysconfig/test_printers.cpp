@@ -89,7 +89,7 @@ TEST_F(Printers, TheCheckBeforeTheWindow)
 {
     StartPlan plan = PrepareStart("3 SNMP " + At(1), Links(), resources_.systemFile);
     ASSERT_EQ(plan.message, 0);
-    EXPECT_EQ(plan.line.model, "QAV M-UG2");
+    EXPECT_EQ(plan.line.model, "M-UG2");
     EXPECT_EQ(plan.line.version, "V1.02");
     EXPECT_EQ(plan.base, 20000);
     EXPECT_EQ(PrepareStart("3 SNMP " + At(21), Links(), resources_.systemFile).base, 30000);
@@ -120,7 +120,7 @@ TEST_F(Printers, EditApplyAndReadBackThroughSnmp)
     Edit(doc, "Print", "25061.0", "-0.5");
     Edit(doc, "Identity", "201.0", "Renamed labeller");
     auto link = Links()();
-    const SingleApply s = ApplyAndReread(*link, doc, "SNMP", At(3), "QAV M-UG2", "V1.02", 0);
+    const SingleApply s = ApplyAndReread(*link, doc, "SNMP", At(3), "M-UG2", "V1.02", 0);
     ASSERT_TRUE(s.result.AllWritten()) << FailureReason(s.result, doc);
     EXPECT_EQ(SnmpGet(At(3), 20721), "9");
     EXPECT_EQ(SnmpGet(At(3), 25361), "1234");
@@ -139,7 +139,7 @@ TEST_F(Printers, APrinterRefusesAValueItsRangeDoesNotHold)
     Edit(doc, "Print", "20641.0", "700");
     Edit(doc, "Quality", "20721.0", "3");
     auto link = Links()();
-    const SingleApply s = ApplyAndReread(*link, doc, "SNMP", At(4), "QAV M-UG2", "V1.02", 0);
+    const SingleApply s = ApplyAndReread(*link, doc, "SNMP", At(4), "M-UG2", "V1.02", 0);
     EXPECT_FALSE(s.result.AllWritten());
     EXPECT_EQ(FailureReason(s.result, doc), "page Print, 20661.0: refused by the printer (badValue)");
     EXPECT_EQ(SnmpGet(At(4), 20661), "812");
@@ -156,7 +156,7 @@ TEST_F(Printers, TheOwnAddressMovesThePrinterAndTheWindowFollows)
     Edit(doc, "Identity", "221.0", "Moved hall");
     EXPECT_EQ(doc.NewAddress(), to);
     auto link = Links()();
-    const SingleApply s = ApplyAndReread(*link, doc, "SNMP", At(24), "QAV M-UG2", "V1.02", 1000);
+    const SingleApply s = ApplyAndReread(*link, doc, "SNMP", At(24), "M-UG2", "V1.02", 1000);
     ASSERT_TRUE(s.result.AllWritten()) << FailureReason(s.result, doc);
     EXPECT_TRUE(s.addressChanged);
     EXPECT_EQ(s.address, to);
@@ -176,7 +176,7 @@ TEST_F(Printers, AListOfTwentyWithTwoSilent)
     SettingsDocument doc(book, resources_.language, kModeList, false);
     Edit(doc, "Quality", "20721.0", "8");
     Edit(doc, "Quality", "20701.0", "Fast");
-    const std::vector<LineResult> results = ApplyListPass(Links(), lines, doc, "QAV M-UG2", kDefaultJobs);
+    const std::vector<LineResult> results = ApplyListPass(Links(), lines, doc, "M-UG2", kDefaultJobs);
     std::vector<std::string> remaining;
     for (size_t i = 0; i < results.size(); ++i) {
         if (results[i].written) continue;
@@ -192,7 +192,7 @@ TEST_F(Printers, AListOfTwentyWithTwoSilent)
     sim_->Command("up " + At(7));
     sim_->Command("up " + At(15));
     const std::vector<ListLine> again = {{"SNMP", At(7), "", ""}, {"SNMP", At(15), "", ""}};
-    for (const LineResult& r : ApplyListPass(Links(), again, doc, "QAV M-UG2", kDefaultJobs)) EXPECT_TRUE(r.written);
+    for (const LineResult& r : ApplyListPass(Links(), again, doc, "M-UG2", kDefaultJobs)) EXPECT_TRUE(r.written);
     EXPECT_EQ(SnmpGet(At(15), 20721), "8");
 }
 
@@ -216,7 +216,7 @@ TEST_F(Printers, QavctlExportsAndApplies)
     EXPECT_NE(out.find("{\"address\": \"" + At(10) + "\", \"result\": \"written\""), std::string::npos) << out;
     EXPECT_NE(out.find("{\"key\": \"20721.0\", \"value\": \"7\"}"), std::string::npos) << out;
     EXPECT_NE(out.find("{\"key\": \"25521.0\", \"value\": \"xyz\", \"why\": \"invalid value\"}"), std::string::npos);
-    EXPECT_NE(out.find("the file is for model QAV M-UG2, the printer is QAV MC-1200"), std::string::npos) << out;
+    EXPECT_NE(out.find("the file is for model M-UG2, the printer is MC-1200"), std::string::npos) << out;
     EXPECT_NE(out.find("\"reason\": \"no answer (SNMP time-out: no answer)\""), std::string::npos) << out;
     EXPECT_NE(out.find("rc=1"), std::string::npos) << "a failed printer fails the command";
     EXPECT_EQ(SnmpGet(At(11), 20721), "7");
@@ -398,7 +398,7 @@ TEST(PrinterCommands, ChecksReadsAndWritesOverTcpIp)
     ASSERT_NE(printer.Port(), 0);
     const std::string maker = "1.3.6.1.4.1.32473.1.";
     printer.objects[maker + "20901.0"] = {2, "0"};
-    printer.objects[maker + "20101.0"] = {4, "QAV M-UG2"};
+    printer.objects[maker + "20101.0"] = {4, "M-UG2"};
     printer.objects[maker + "23781.0"] = {4, "V1.02"};
     printer.objects[maker + "20721.0"] = {2, "5"};
     printer.objects[maker + "20701.0"] = {2, "3"};
@@ -417,7 +417,7 @@ TEST(PrinterCommands, ChecksReadsAndWritesOverTcpIp)
         return PrepareStart("3 TCP/IP " + where, links, data.File("QNASys.ini"));
     }();
     ASSERT_EQ(plan.message, 0);
-    EXPECT_EQ(plan.line.model, "QAV M-UG2");
+    EXPECT_EQ(plan.line.model, "M-UG2");
     EXPECT_EQ(plan.base, 20000);
 
     SettingsDocument doc(LoadPages(language, objects, plan.base), language, kModeList, false);

@@ -29,8 +29,8 @@ protected:
     Start()
     {
         ::setenv("QAV_DATA_DIR", data_.Path().c_str(), 1);
-        qavtest::WriteFile(data_.File("QNASys.ini"), "[Resource]\nQAVNetConfig=NCres\nQAV M-UG2 V1.02=20000\n"
-                                                     "QAV MC-1200=30000\n[Version]\nQAV M-UG2=V1.02\n");
+        qavtest::WriteFile(data_.File("QNASys.ini"), "[Resource]\nQAVNetConfig=NCres\nM-UG2 V1.02=20000\n"
+                                                     "MC-1200=30000\n[Version]\nM-UG2=V1.02\n");
     }
     StartPlan Plan(const std::string& line) { return PrepareStart(line, net_.Links(), data_.File("QNASys.ini")); }
 
@@ -40,9 +40,9 @@ protected:
 
 TEST_F(Start, PrinterClasses)
 {
-    net_.AddMaker("10.0.0.1", 27, "QAV M-UG2");
-    net_.AddMaker("10.0.0.2", 0, "QAV M-UG2");
-    net_.AddMaker("10.0.0.3", 5, "QAV M-UG2");
+    net_.AddMaker("10.0.0.1", 27, "M-UG2");
+    net_.AddMaker("10.0.0.2", 0, "M-UG2");
+    net_.AddMaker("10.0.0.3", 5, "M-UG2");
     EXPECT_EQ(Plan("3 SNMP 10.0.0.1").message, 0);
     EXPECT_EQ(Plan("3 SNMP 10.0.0.2").message, 0);
     EXPECT_EQ(Plan("3 SNMP 10.0.0.3").message, kMsgUnsupported);
@@ -51,8 +51,8 @@ TEST_F(Start, PrinterClasses)
 
 TEST_F(Start, AGivenModelAndVersionAreNotRead)
 {
-    net_.AddMaker("10.0.0.1", 0, "QAV M-UG2");
-    const StartPlan plan = Plan("2 SNMP 10.0.0.1|QAV M-UG2?V1.02");
+    net_.AddMaker("10.0.0.1", 0, "M-UG2");
+    const StartPlan plan = Plan("2 SNMP 10.0.0.1|M-UG2?V1.02");
     ASSERT_EQ(plan.message, 0);
     const auto log = net_.Log("10.0.0.1");
     EXPECT_TRUE(Logged(log, "read 20901.0")) << "the class is always read";
@@ -63,13 +63,13 @@ TEST_F(Start, AGivenModelAndVersionAreNotRead)
 
 TEST_F(Start, ModelAndVersionReadFromThePrinter)
 {
-    auto& p = net_.AddMaker("10.0.0.1", 0, "QAV M-UG2   ", "");
+    auto& p = net_.AddMaker("10.0.0.1", 0, "M-UG2   ", "");
     (void)p;
     const StartPlan plan = Plan("3 SNMP 10.0.0.1");
     ASSERT_EQ(plan.message, 0);
-    EXPECT_EQ(plan.line.model, "QAV M-UG2") << "trailing blanks removed";
+    EXPECT_EQ(plan.line.model, "M-UG2") << "trailing blanks removed";
     EXPECT_EQ(plan.line.version, "") << "an unreadable version fails nothing";
-    EXPECT_EQ(plan.base, 10000) << "no Resource key \"QAV M-UG2\" without a version";
+    EXPECT_EQ(plan.base, 10000) << "no Resource key \"M-UG2\" without a version";
 
     net_.Add("10.0.0.2").objects[{kObjectClass, 0}] = "0"; // no model object
     EXPECT_EQ(Plan("3 SNMP 10.0.0.2").message, kMsgCheckFailed);
@@ -78,10 +78,10 @@ TEST_F(Start, ModelAndVersionReadFromThePrinter)
 TEST_F(Start, ResourceBaseFollowsTheNewestVersionWithPages)
 {
     const std::string file = data_.File("QNASys.ini");
-    EXPECT_EQ(ResourceBase("QAV M-UG2", "V1.02", file), 20000);
-    EXPECT_EQ(ResourceBase("QAV M-UG2", "V1.09", file), 20000) << "a newer printer gets the newest pages";
-    EXPECT_EQ(ResourceBase("QAV M-UG2", "V1.01", file), 10000) << "an older printer keeps its own version";
-    EXPECT_EQ(ResourceBase("QAV MC-1200", "", file), 30000);
+    EXPECT_EQ(ResourceBase("M-UG2", "V1.02", file), 20000);
+    EXPECT_EQ(ResourceBase("M-UG2", "V1.09", file), 20000) << "a newer printer gets the newest pages";
+    EXPECT_EQ(ResourceBase("M-UG2", "V1.01", file), 10000) << "an older printer keeps its own version";
+    EXPECT_EQ(ResourceBase("MC-1200", "", file), 30000);
     EXPECT_EQ(ResourceBase("QAV MD-400", "V1.02", file), 10000);
 }
 
@@ -97,14 +97,14 @@ TEST_F(Start, BadCommandLinesAndListFiles)
 
 TEST_F(Start, ListCheck)
 {
-    net_.AddMaker("10.0.0.1", 0, "QAV M-UG2", "V1.01");
-    net_.AddMaker("10.0.0.2", 0, "QAV M-UG2", "V1.03");
-    net_.AddMaker("10.0.0.3", 0, "QAV M-UG2", "V1.02");
-    net_.AddMaker("10.0.0.4", 0, "QAV MC-1200");
+    net_.AddMaker("10.0.0.1", 0, "M-UG2", "V1.01");
+    net_.AddMaker("10.0.0.2", 0, "M-UG2", "V1.03");
+    net_.AddMaker("10.0.0.3", 0, "M-UG2", "V1.02");
+    net_.AddMaker("10.0.0.4", 0, "MC-1200");
     qavtest::WriteFile(data_.File("temp.txt"), "SNMP 10.0.0.1\nSNMP 10.0.0.9\nSNMP 10.0.0.2\nSNMP 10.0.0.3\n");
     StartPlan plan = Plan("4 temp.txt");
     ASSERT_EQ(plan.message, 0) << "a printer that does not answer is no other model";
-    EXPECT_EQ(plan.line.model, "QAV M-UG2");
+    EXPECT_EQ(plan.line.model, "M-UG2");
     EXPECT_EQ(plan.line.version, "V1.03") << "the highest version of the list";
     EXPECT_EQ(plan.lines.size(), 4u);
     EXPECT_EQ(plan.listPath, data_.File("temp.txt"));
@@ -113,7 +113,7 @@ TEST_F(Start, ListCheck)
     EXPECT_EQ(Plan("4 mixed.txt").message, kMsgCannotStart);
 
     const int opens = net_.opens;
-    plan = Plan("4 mixed.txt|QAV M-UG2?V1.02");
+    plan = Plan("4 mixed.txt|M-UG2?V1.02");
     EXPECT_EQ(plan.message, 0) << "a model on the command line: no list check";
     EXPECT_EQ(net_.opens, opens);
 
@@ -153,7 +153,7 @@ protected:
         : book_(LoadPages(Data().language, Data().objects, nconfigtest::kUg2Base)),
           doc_(book_, Data().language, 3, false)
     {
-        printer_ = &net_.AddMaker("10.0.0.1", 0, "QAV M-UG2");
+        printer_ = &net_.AddMaker("10.0.0.1", 0, "M-UG2");
         // Pages of mode 3: Print, Network, Identity, Quality.
         printer_->objects[{20741, 0}] = "0";
         printer_->objects[{25101, 0}] = "0";
@@ -197,7 +197,7 @@ TEST_F(Applying, PagesStopAtTheirFirstFailureAndTheNextIsTried)
     ASSERT_EQ(doc_.Edit(0, Index(0, "25581.0"), "2.5"), EditResult::kChanged);
     ASSERT_EQ(doc_.Edit(2, Index(2, "201.0"), "New name"), EditResult::kChanged);
     auto link = net_.Links()();
-    const SingleApply s = ApplyAndReread(*link, doc_, "SNMP", "10.0.0.1", "QAV M-UG2", "V1.02", 0);
+    const SingleApply s = ApplyAndReread(*link, doc_, "SNMP", "10.0.0.1", "M-UG2", "V1.02", 0);
     ASSERT_TRUE(s.result.supported);
     ASSERT_EQ(s.result.pages.size(), 2u);
     EXPECT_FALSE(s.result.pages[0].complete);
@@ -226,7 +226,7 @@ TEST_F(Applying, NothingIsWrittenToAnUnsupportedPrinter)
     ASSERT_EQ(doc_.Edit(2, Index(2, "201.0"), "New name"), EditResult::kChanged);
     printer_->objects[{kObjectClass, 0}] = "5";
     auto link = net_.Links()();
-    const SingleApply s = ApplyAndReread(*link, doc_, "SNMP", "10.0.0.1", "QAV M-UG2", "V1.02", 0);
+    const SingleApply s = ApplyAndReread(*link, doc_, "SNMP", "10.0.0.1", "M-UG2", "V1.02", 0);
     EXPECT_FALSE(s.result.supported);
     EXPECT_EQ(net_.Value("10.0.0.1", 201), "Old name");
     EXPECT_EQ(net_.Value("10.0.0.1", kObjectControl), "");
@@ -239,7 +239,7 @@ TEST_F(Applying, NoControlWriteWithoutAWholePage)
     printer_->refused[{201, 0}] = -17;
     ASSERT_EQ(doc_.Edit(2, Index(2, "201.0"), "New name"), EditResult::kChanged);
     auto link = net_.Links()();
-    const SingleApply s = ApplyAndReread(*link, doc_, "SNMP", "10.0.0.1", "QAV M-UG2", "V1.02", 0);
+    const SingleApply s = ApplyAndReread(*link, doc_, "SNMP", "10.0.0.1", "M-UG2", "V1.02", 0);
     EXPECT_FALSE(s.result.anyComplete);
     EXPECT_EQ(net_.Value("10.0.0.1", kObjectControl), "");
 }
@@ -265,16 +265,16 @@ TEST_F(Applying, AListPrinterTakesItsSettingsOnlyWhenWrittenWhole)
 TEST_F(Applying, TheNewAddressIsTakenOnlyWhenWritten)
 {
     Read();
-    net_.AddMaker("10.0.0.2", 0, "QAV M-UG2");
+    net_.AddMaker("10.0.0.2", 0, "M-UG2");
     ASSERT_EQ(doc_.Edit(1, Index(1, "22701.0"), "10.0.0.2"), EditResult::kChanged);
     EXPECT_EQ(doc_.NewAddress(), "10.0.0.2");
     printer_->refused[{22701, 0}] = -3;
     auto link = net_.Links()();
-    SingleApply s = ApplyAndReread(*link, doc_, "SNMP", "10.0.0.1", "QAV M-UG2", "V1.02", 0);
+    SingleApply s = ApplyAndReread(*link, doc_, "SNMP", "10.0.0.1", "M-UG2", "V1.02", 0);
     EXPECT_FALSE(s.addressChanged) << "the printer refused its new address: it is still where it was";
     EXPECT_EQ(s.address, "10.0.0.1");
     printer_->refused.clear();
-    s = ApplyAndReread(*link, doc_, "SNMP", "10.0.0.1", "QAV M-UG2", "V1.02", 0);
+    s = ApplyAndReread(*link, doc_, "SNMP", "10.0.0.1", "M-UG2", "V1.02", 0);
     EXPECT_TRUE(s.addressChanged);
     EXPECT_EQ(s.address, "10.0.0.2");
     EXPECT_TRUE(Logged(net_.Log("10.0.0.2"), "block 19")) << "the pages are read again from the new address";
@@ -289,12 +289,12 @@ TEST_F(Applying, ListPassesKeepThePrintersThatFailed)
     for (int i = 1; i <= 8; ++i) {
         const std::string a = "10.0.1." + std::to_string(i);
         lines.push_back({"SNMP", a, "", ""});
-        auto& p = net_.AddMaker(a, i == 3 ? 5 : 0, i == 4 ? "QAV MC-1200" : "QAV M-UG2");
+        auto& p = net_.AddMaker(a, i == 3 ? 5 : 0, i == 4 ? "MC-1200" : "M-UG2");
         if (i == 5) p.refused[{20721, 0}] = -3;
         if (i == 6) p.silent = true;
     }
-    const auto one = ApplyListPass(net_.Links(), lines, list, "QAV M-UG2", 1);
-    const auto many = ApplyListPass(net_.Links(), lines, list, "QAV M-UG2", 16);
+    const auto one = ApplyListPass(net_.Links(), lines, list, "M-UG2", 1);
+    const auto many = ApplyListPass(net_.Links(), lines, list, "M-UG2", 16);
     for (const auto* results : {&one, &many}) {
         ASSERT_EQ(results->size(), 8u);
         for (int i = 1; i <= 8; ++i) {

@@ -77,7 +77,7 @@ protected:
         SetFileChooser(nullptr);
     }
 
-    static WindowSetup Setup(int mode, const std::string& address, const std::string& model = "QAV M-UG2",
+    static WindowSetup Setup(int mode, const std::string& address, const std::string& model = "M-UG2",
                              int base = 20000)
     {
         WindowSetup s;
@@ -144,7 +144,7 @@ TEST_F(Windows, TheDiagnosisWindowOnlyShows)
     EXPECT_EQ(w.ImportButton(), nullptr);
     ASSERT_TRUE(Until([&] { return !w.Busy(); }));
     QTreeWidgetItem* model = w.Page(1)->ItemOfKey("20101.0");
-    EXPECT_EQ(model->text(0), "Model name:  QAV M-UG2");
+    EXPECT_EQ(model->text(0), "Model name:  M-UG2");
     EXPECT_EQ(Picture(model), kPictureReadOnly);
     QString path = QString::fromStdString(dir_->File("diagnosis.qcd"));
     QString filter;
@@ -206,7 +206,7 @@ TEST_F(Windows, ImportOfAnotherModelAndExportOfConfigurationData)
     CSystemDlg w(Setup(3, At(3)));
     ASSERT_TRUE(Until([&] { return !w.Busy(); }));
     const std::string other = dir_->File("other.qcd");
-    qavtest::WriteFile(other, "[QAVNet Config Data]\r\nMODEL=QAV MC-1200\r\n\r\n[QAV MC-1200]\r\n20721.0=9\r\n");
+    qavtest::WriteFile(other, "[QAVNet Config Data]\r\nMODEL=MC-1200\r\n\r\n[MC-1200]\r\n20721.0=9\r\n");
     SetFileChooser([&](QWidget*, bool save, const QString&, const QString& suffix) {
         EXPECT_FALSE(save);
         EXPECT_EQ(suffix, "qcd");
@@ -224,7 +224,7 @@ TEST_F(Windows, ImportOfAnotherModelAndExportOfConfigurationData)
     });
     w.ExportFile();
     std::string data = qavtest::ReadFile(mine);
-    EXPECT_EQ(data.rfind("[QAVNet Config Data]\r\nMODEL=QAV M-UG2\r\n", 0), 0u) << data.substr(0, 80);
+    EXPECT_EQ(data.rfind("[QAVNet Config Data]\r\nMODEL=M-UG2\r\n", 0), 0u) << data.substr(0, 80);
     data.replace(data.find("20721.0=5"), 9, "20721.0=7");
     qavtest::WriteFile(mine, data);
     w.ImportFile();
@@ -259,7 +259,7 @@ TEST_F(Windows, ListModeKeepsThePrintersThatFailed)
     EXPECT_EQ(rows->topLevelItem(0)->text(1), QString::fromStdString(At(200)));
     EXPECT_EQ(rows->topLevelItem(0)->text(2), T(kTextNoAnswer));
     EXPECT_EQ(rows->topLevelItem(0)->text(3), T(kTextNotWritten));
-    EXPECT_EQ(rows->topLevelItem(1)->text(2), "QAV MC-1200");
+    EXPECT_EQ(rows->topLevelItem(1)->text(2), "MC-1200");
     EXPECT_EQ(rows->topLevelItem(1)->text(3), T(kTextUnsupported)) << "another model";
     EXPECT_EQ(w.Lines().size(), 2u);
     // Another pass over the two: still not written.
@@ -359,7 +359,7 @@ TEST_F(Windows, Screenshots)
     std::vector<LineResult> results(2);
     results[0].stateText = kTextNotWritten;
     results[1].answered = true;
-    results[1].model = "QAV MC-1200";
+    results[1].model = "MC-1200";
     results[1].stateText = kTextUnsupported;
     CListDlg list(lines, results);
     list.show();

@@ -126,7 +126,9 @@ SettingsDocument::ImportReport SettingsDocument::Import(const std::string& fileT
     qavsettings::ProfileDocument file;
     file.Parse(fileText);
     report.fileModel = file.GetString(kDataSection, "MODEL");
-    if (ConfigDataModel(report.fileModel) != model) {
+    // The older spelling of a key stands for its model, and never hides a
+    // printer whose key is spelt as the file says.
+    if (report.fileModel != model && ConfigDataModel(report.fileModel) != model) {
         report.otherModel = true;
         return report;
     }

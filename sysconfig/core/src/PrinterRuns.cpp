@@ -52,7 +52,7 @@ ConfigRun ApplyToOne(const ToolResources& r, const LinkFactory& links, const std
     if (!run.reason.empty()) return run;
     const SettingsDocument::ImportReport report = doc->Import(fileText, check.model);
     if (report.otherModel) {
-        run.reason = "the file is for model " + ConfigDataModel(report.fileModel) + ", the printer is " + check.model;
+        run.reason = "the file is for model " + report.fileModel + ", the printer is " + check.model;
         return run;
     }
     for (const SettingsDocument::ImportNote& note : report.notes) {

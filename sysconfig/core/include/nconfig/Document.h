@@ -71,7 +71,8 @@ public:
         int changed = 0;
     };
     // Imports configuration data for the printer's model key. The file's
-    // MODEL "M-UG2" stands for "QAV M-UG2W". Values are checked as in
+    // MODEL "M-UG2" stands for "QAV M-UG2W" too (an older spelling), and
+    // still for a printer whose key is "M-UG2". Values are checked as in
     // editing; invalid values and values equal to the shown ones are
     // skipped without a word, and the printer's own address is never taken
     // (the new address goes back to the current one).
