@@ -24,7 +24,7 @@ struct Recorder : RawStream::Handler {
     void DownloadDone(const DownloadOutcome& outcome) override { outcomes.push_back(outcome); }
     std::string ShortModel() override { return model; }
 
-    std::string model = "QAV M-UG2";
+    std::string model = "M-UG2";
     size_t printBytes = 0;
     std::vector<std::string> commands;
     std::vector<int> replies;
@@ -98,10 +98,10 @@ TEST(DownloadProtocol, RefusalsNameTheFault)
         int reply;
     };
     const Case cases[] = {
-        {"checksum", 1, 0, "QAV M-UG2", 6},
-        {"size", 0, 1, "QAV M-UG2", 50},
-        {"model", 0, 0, "QAV MC-1200", 51},
-        {"all good", 0, 0, "QAV M-UG2", 56},
+        {"checksum", 1, 0, "M-UG2", 6},
+        {"size", 0, 1, "M-UG2", 50},
+        {"model", 0, 0, "MC-1200", 51},
+        {"all good", 0, 0, "M-UG2", 56},
     };
     for (const Case& c : cases) {
         LoadFile f = MakeLoadFile(5256, "MAIN", "V1.3A", c.model);
@@ -185,7 +185,7 @@ protected:
         ParseOid("1.3.6.1.2.1.1.1.0", descr);
         ParseOid("1.3.6.1.4.1.32473.1.20801.0", count);
         mib_.Set(name, Value::Text("Line 1"), true);
-        mib_.Set(descr, Value::Text("QAV M-UG2"), false);
+        mib_.Set(descr, Value::Text("M-UG2"), false);
         mib_.Set(count, Value::Integer(7), true);
     }
     std::string Answer(const std::string& command, const ObjectReplyOptions& o = {})

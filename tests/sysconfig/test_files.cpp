@@ -158,8 +158,8 @@ TEST(Files, ImportSkipsInvalidValuesAndCancelsEarlierChanges)
 
 TEST(Files, TheOldModelNameOfConfigurationData)
 {
-    EXPECT_EQ(ConfigDataModel("M-UG2"), "M-UG2W");
-    EXPECT_EQ(ConfigDataModel("M-UG2"), "M-UG2");
+    EXPECT_EQ(ConfigDataModel("M-UG2"), "QAV M-UG2W");
+    EXPECT_EQ(ConfigDataModel("QAV M-UG2"), "QAV M-UG2");
 }
 
 } // namespace
