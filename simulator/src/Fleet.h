@@ -18,7 +18,9 @@
 // location, contact, serial, manager, comment, firmware, panel, status (a
 // status code or its name, e.g. paper-jam), head, dhcp, dhcp-host, rfid-ok,
 // rfid-error, labels, community, write-community, trap-version (1 or 2c),
-// object.NUMBER[.INSTANCE] = value (any object of the object table).
+// lenient-get (1: a GET of an object without instance is answered with its
+// first instance; 0, the default: a GET needs the instance, as real agents
+// want it), object.NUMBER[.INSTANCE] = value (any object of the object table).
 // Every address must be a loopback address (127.0.0.0/8).
 #pragma once
 

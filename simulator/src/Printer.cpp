@@ -1,7 +1,5 @@
 #include "Printer.h"
 
-#include <arpa/inet.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -173,20 +171,6 @@ Value ValueOfType(int type, const std::string& text)
 
 } // namespace
 
-std::string AddressText(uint32_t a)
-{
-    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." + std::to_string((a >> 8) & 0xFF) +
-           "." + std::to_string(a & 0xFF);
-}
-
-bool ParseAddress(const std::string& text, uint32_t& hostOrder)
-{
-    in_addr a{};
-    if (::inet_pton(AF_INET, text.c_str(), &a) != 1) return false;
-    hostOrder = ntohl(a.s_addr);
-    return true;
-}
-
 int StatusCodeByName(const std::string& name)
 {
     for (const NamedStatus& s : kStatusNames) {
@@ -232,7 +216,7 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
     startMs_ = NowMs();
     policy_.readCommunity = entry.readCommunity;
     policy_.writeCommunity = entry.writeCommunity;
-    policy_.lenientGet = entry.maker && entry.recording.empty();
+    policy_.lenientGet = entry.lenientGet;
     if (!entry.recording.empty()) return LoadRecording(entry.recording, mib_, error);
 
     // Every object of the table, at its instance, with a neutral value of

@@ -8,6 +8,7 @@
 
 #include "Ber.h"
 #include "Mib.h"
+#include "qavplatform/Address.h"
 
 namespace qavres {
 class ObjectTable;
@@ -49,12 +50,17 @@ struct PrinterEntry {
     std::string readCommunity = "kestra";
     std::string writeCommunity = "kestra";
     int trapVersion = 1;   // 1 or 2 (2c)
+    // A GET of an object without its instance answered with the object's
+    // first instance, as older firmware of the maker did. Off: a GET needs
+    // the instance, as with every standard agent.
+    bool lenientGet = false;
     std::map<int, std::string> objects; // object number (or number.instance) -> value text
     std::map<std::string, std::string> oids; // raw OID -> value text (table type or String)
 };
 
-std::string AddressText(uint32_t hostOrder);
-bool ParseAddress(const std::string& text, uint32_t& hostOrder);
+// Dotted address texts (host-order numbers), the platform layer's.
+using qavplatform::AddressText;
+using qavplatform::ParseAddress;
 
 // Status codes with names for the command language ("paper-jam" 11, ...).
 int StatusCodeByName(const std::string& name);

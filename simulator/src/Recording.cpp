@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "qavplatform/Address.h"
+
 namespace qavsim {
 
 namespace {
@@ -78,9 +80,9 @@ bool LoadRecording(const std::string& path, Mib& mib, std::string& error)
                 v.type = kIpAddress;
                 v.bytes = value;
             } else {
-                unsigned x[4] = {};
-                std::sscanf(value.c_str(), "%u.%u.%u.%u", &x[0], &x[1], &x[2], &x[3]);
-                v = Value::Ip((x[0] << 24) | ((x[1] & 255) << 16) | ((x[2] & 255) << 8) | (x[3] & 255));
+                uint32_t a = 0; // 0.0.0.0 for a text that is no address
+                qavplatform::ParseAddress(value, a);
+                v = Value::Ip(a);
             }
             break;
         }
