@@ -24,10 +24,7 @@
 
 #include "ncomm/QBPLastError.h"
 #include "ncomm/QBPResult.h"
-
-namespace ncomm {
-int SnmpAgentPort(); // NetSnmp.cpp: 161 unless QAV_SNMP_PORT says otherwise
-}
+#include "qavplatform/Ports.h"
 
 namespace {
 
@@ -285,7 +282,7 @@ int CQBPSearch::StartCommon(const char* oid, int seconds)
     }
     const int rc = CreateSearchMessage(oid);
     if (rc != QBP_OK) return Fail(rc, 0);
-    port_ = ncomm::SnmpAgentPort();
+    port_ = qavplatform::SnmpAgentPort();
     return QBP_OK;
 }
 

@@ -18,6 +18,7 @@
 #include "ncomm/CQBPTrans.h"
 #include "ncomm/QBPLastError.h"
 #include "ncomm/QBPResult.h"
+#include "qavplatform/Ports.h"
 
 namespace {
 
@@ -218,7 +219,7 @@ int OpenReceiver()
 {
     TrapReceiver& r = Receiver();
     ncomm::EnsureNetSnmp();
-    const std::string where = "udp:0.0.0.0:" + std::to_string(ncomm::SnmpTrapPort());
+    const std::string where = "udp:0.0.0.0:" + std::to_string(qavplatform::TrapPort());
     std::lock_guard<std::mutex> lock(ncomm::NetSnmpLock());
     errno = 0;
     netsnmp_transport* transport = netsnmp_transport_open_server("snmptrap", where.c_str());
