@@ -2,6 +2,7 @@
 // the conversion of bindings into a binding list (CopyPduToVb).
 #include "SnmpAnswer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "OctetText.h"
@@ -53,13 +54,19 @@ int CheckAnswer(int requestType, const std::vector<OidArcs>& sent, const netsnmp
     if (status != 0) return QBP_OK;
     const netsnmp_variable_list* v = answer->variables;
     for (size_t i = 0; i < names.size(); ++i, v = v->next_variable) {
-        const int order = snmp_oid_compare(names[i].data(), names[i].size(), sent[i].data(), sent[i].size());
+        const OidArcs& name = names[i];
+        const OidArcs& asked = sent[i];
         if (requestType == ber::kGetNextRequest) {
             // The following object, or the requested one marked as the end
             // of the agent's objects.
+            const int order = snmp_oid_compare(name.data(), name.size(), asked.data(), asked.size());
             if (order < 0 || (order == 0 && v->type != SNMP_ENDOFMIBVIEW)) return QBP_SNMP_INVALID_PDU;
-        } else if (order != 0) {
-            return QBP_SNMP_INVALID_PDU;
+        } else {
+            // The requested object itself; lenient agents answer an object
+            // named without instance with its instance, which is the same
+            // object too.
+            const bool same = name.size() >= asked.size() && std::equal(asked.begin(), asked.end(), name.begin());
+            if (!same) return QBP_SNMP_INVALID_PDU;
         }
     }
     return QBP_OK;

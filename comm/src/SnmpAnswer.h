@@ -29,8 +29,10 @@ std::vector<OidArcs> BindingNames(const netsnmp_pdu* pdu);
 //               request: an error status outside 1 ... 18, more bindings
 //               than were asked for, or, without an error status, a binding
 //               that names another object than the request's binding at
-//               its place (GET, SET), or, for GET-NEXT, an object that does
-//               not follow the requested one.
+//               its place (GET, SET: neither the requested OID nor one
+//               below it, the instance a lenient agent answers for an
+//               object named without instance), or, for GET-NEXT, an object
+//               that does not follow the requested one.
 // An error status with an index that names a binding is no failure here:
 // the answer is taken, and the bindings carry the status (CopyPduToVb).
 int CheckAnswer(int requestType, const std::vector<OidArcs>& sent, const netsnmp_pdu* answer);

@@ -140,6 +140,15 @@ TEST_F(Answers, BindingThatNamesAnotherObjectFailsTheRequest)
     });
     ExpectFailedWith(rc, QBP_SNMP_INVALID_PDU, "second binding names another instance");
 
+    // An answer for an object of the same name one arc shorter is another
+    // object too.
+    rc = Exchange(Op::kGet, 2, Request({kSysName}), [](const Message& m) {
+        Message r = ScriptedAgent::Response(m, {Value::Text("n")});
+        r.varbinds[0].name = O("1.3.6.1.2.1.1.5");
+        return std::optional<Message>(r);
+    });
+    ExpectFailedWith(rc, QBP_SNMP_INVALID_PDU, "answered for the object above");
+
     // More bindings than asked for.
     rc = Exchange(Op::kGet, 2, Request({kSysName}), [](const Message& m) {
         Message r = ScriptedAgent::Response(m, {Value::Text("n")});
@@ -157,6 +166,21 @@ TEST_F(Answers, BindingThatNamesAnotherObjectFailsTheRequest)
         return std::optional<Message>(r);
     });
     ExpectFailedWith(rc, QBP_SNMP_INVALID_PDU, "SET answered for another object");
+}
+
+// Lenient agents answer an object named without instance with its first
+// instance: the same object.
+TEST_F(Answers, InstanceOfTheRequestedObjectIsItsAnswer)
+{
+    const int rc = Exchange(Op::kGet, 1, Request({"1.3.6.1.2.1.1.5", kSysDescr}), [](const Message& m) {
+        Message r = ScriptedAgent::Response(m, {Value::Text("name"), Value::Text("descr")});
+        r.varbinds[0].name = O(kSysName);
+        return std::optional<Message>(r);
+    });
+    ASSERT_EQ(rc, 0);
+    ASSERT_EQ(result_.GetSize(), 2);
+    EXPECT_EQ(result_.OidAt(0), kSysName);
+    EXPECT_EQ(result_.ValueAt(0), "name");
 }
 
 TEST_F(Answers, GetNextMustAnswerAFollowingObject)

@@ -59,7 +59,9 @@ public:
     //   -111        an error status outside 1 ... 18, more bindings than
     //               asked for, or, without an error status, a binding that
     //               names another object than the request's at its place
-    //               (GET, SET) or no object after it (GET-NEXT).
+    //               (GET, SET: neither its OID nor one below it, as lenient
+    //               agents answer an object named without instance) or no
+    //               object after it (GET-NEXT).
     int GetObject(CQBPVb request, CQBPVb& result);
     int GetNextObject(CQBPVb request, CQBPVb& result);
     int SetObject(CQBPVb request, CQBPVb& result);
