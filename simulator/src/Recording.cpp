@@ -66,16 +66,16 @@ bool LoadRecording(const std::string& path, Mib& mib, std::string& error)
         }
         Value v;
         switch (std::atoi(tag.c_str())) {
-        case 2: v = Value::Integer(std::strtoll(value.c_str(), nullptr, 10)); break;
-        case 4: v = Value::Text(value); break;
-        case 5: v = Value::Null(); break;
-        case 6: {
+        case kInteger: v = Value::Integer(std::strtoll(value.c_str(), nullptr, 10)); break;
+        case kOctetString: v = Value::Text(value); break;
+        case kNull: v = Value::Null(); break;
+        case kObjectId: {
             Oid o;
             if (!ParseOid(value, o)) o = {0, 0};
             v = Value::ObjectId(o);
             break;
         }
-        case 64: {
+        case kIpAddress: {
             if (hex && value.size() == 4) {
                 v.type = kIpAddress;
                 v.bytes = value;
@@ -86,11 +86,11 @@ bool LoadRecording(const std::string& path, Mib& mib, std::string& error)
             }
             break;
         }
-        case 65: v = Value::Unsigned(kCounter32, std::strtoull(value.c_str(), nullptr, 10)); break;
-        case 66: v = Value::Unsigned(kGauge32, std::strtoull(value.c_str(), nullptr, 10)); break;
-        case 67: v = Value::Unsigned(kTimeTicks, std::strtoull(value.c_str(), nullptr, 10)); break;
-        case 68: v.type = kOpaque; v.bytes = value; break;
-        case 70: v = Value::Unsigned(kCounter64, std::strtoull(value.c_str(), nullptr, 10)); break;
+        case kCounter32: v = Value::Unsigned(kCounter32, std::strtoull(value.c_str(), nullptr, 10)); break;
+        case kGauge32: v = Value::Unsigned(kGauge32, std::strtoull(value.c_str(), nullptr, 10)); break;
+        case kTimeTicks: v = Value::Unsigned(kTimeTicks, std::strtoull(value.c_str(), nullptr, 10)); break;
+        case kOpaque: v.type = kOpaque; v.bytes = value; break;
+        case kCounter64: v = Value::Unsigned(kCounter64, std::strtoull(value.c_str(), nullptr, 10)); break;
         default: continue;
         }
         for (const Oid& w : writableSystem) writable = writable || w == oid;
