@@ -25,6 +25,8 @@ public:
     {
         if (end_ - p_ < 2) return false;
         tag = *p_++;
+        // Tag numbers above 30 take more bytes; SNMP has none.
+        if ((tag & 0x1F) == 0x1F) return false;
         size_t length = *p_++;
         if (length & 0x80) {
             const size_t bytes = length & 0x7F;
@@ -57,6 +59,24 @@ public:
         value = v;
         return true;
     }
+    // Whether the content is the encoding of an OID: base-128 groups, each
+    // of at most 32 bits, the last byte of every group without bit 7, at
+    // most 128 of them.
+    bool IsOid() const
+    {
+        if (p_ == end_ || (end_[-1] & 0x80)) return false;
+        size_t count = 0;
+        uint64_t group = 0;
+        for (const unsigned char* q = p_; q < end_; ++q) {
+            group = (group << 7) | (*q & 0x7F);
+            if (group > 0xFFFFFFFFull + 80) return false; // the first group holds two arcs
+            if (!(*q & 0x80)) {
+                group = 0;
+                if (++count > 128) return false;
+            }
+        }
+        return true;
+    }
     bool Equals(const char* text) const
     {
         const size_t n = std::strlen(text);
@@ -69,12 +89,13 @@ private:
     const unsigned char* end_;
 };
 
-// One binding: SEQUENCE { OBJECT IDENTIFIER, value of any syntax }.
+// One binding: SEQUENCE { OBJECT IDENTIFIER, value of any syntax }. The
+// value is not looked at beyond its tag and length.
 bool Binding(Reader& list)
 {
     Reader binding(nullptr, 0), name(nullptr, 0), value(nullptr, 0);
     unsigned char valueTag = 0;
-    return list.Expect(ber::kSequence, binding) && binding.Expect(ber::kOid, name) && name.Size() > 0 &&
+    return list.Expect(ber::kSequence, binding) && binding.Expect(ber::kOid, name) && name.IsOid() &&
            binding.Next(valueTag, value) && binding.AtEnd();
 }
 

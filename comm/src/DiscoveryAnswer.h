@@ -15,9 +15,9 @@ inline constexpr char kDiscoveryCommunity[] = "kestra";
 // to 512 bytes holding exactly one well-formed SNMP version 1 message (every
 // length in short or long form and inside its parent, nothing after it)
 // with community "kestra", a GetResponse with request id 1, error status 0
-// and at least one binding (an OID and a value). The binding's value is not
-// looked at: any agent that answers without an SNMP error is a printer
-// candidate.
+// and at least one binding (a well-formed OID and a value). The binding's
+// value is not looked at beyond its tag and length: any agent that answers
+// without an SNMP error is a printer candidate.
 bool IsDiscoveryAnswer(const unsigned char* data, int length);
 
 // Whether an address (host order) lies in one of the ranges, given as pairs
