@@ -153,34 +153,12 @@ private:
             }
             if (!replies_) continue;
             for (const Reply& reply : replies_(ntohl(to.s_addr))) {
-                in_addr source = to;
-                if (reply.from) source.s_addr = htonl(reply.from);
-                Answer(reply.otherPort ? otherSocket_ : socket_, from, source, reply.data);
+                qavtest::SendDatagramFrom(reply.otherPort ? otherSocket_ : socket_, from,
+                                          reply.from ? reply.from : ntohl(to.s_addr), reply.data.data(),
+                                          reply.data.size());
             }
         }
     }
-    // Sends from the given local address.
-    void Answer(int socket, const sockaddr_in& peer, in_addr source, const Bytes& reply)
-    {
-        char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-        iovec iov{const_cast<unsigned char*>(reply.data()), reply.size()};
-        msghdr msg{};
-        msg.msg_name = const_cast<sockaddr_in*>(&peer);
-        msg.msg_namelen = sizeof peer;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        cmsghdr* c = CMSG_FIRSTHDR(&msg);
-        c->cmsg_level = IPPROTO_IP;
-        c->cmsg_type = IP_PKTINFO;
-        c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-        in_pktinfo info{};
-        info.ipi_spec_dst = source;
-        std::memcpy(CMSG_DATA(c), &info, sizeof info);
-        ::sendmsg(socket, &msg, 0);
-    }
-
     Replies replies_;
     int socket_ = -1;
     int otherSocket_ = -1; // any other port
@@ -603,31 +581,7 @@ TEST(SearchResponses, OnlyErrorFreeGetResponsesOfThirtyTo512BytesCount)
     ASSERT_LT(answers[12][0].data[15], 0x80);
     ASSERT_EQ(answers[5][0].data[16], 0x82);
 
-    UdpPeer peer([&answers](uint32_t to) -> std::vector<UdpPeer::Reply> {
-        for (const auto& [slot, list] : answers) {
-            if (Host(slot) == to) return list;
-        }
-        return {};
-    });
-    ASSERT_TRUE(peer.Ok());
-    CQBPSearch s;
-    std::vector<std::string> ranges = {Range(1, 14)};
-    ASSERT_EQ(s.SingleSearchPrinter(kSysObjectId, 1, &ranges), 0);
-    EXPECT_EQ(WaitEnd(s, 5000), 0);
-    std::vector<int> found = Slots(s);
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (std::vector<int>{1, 4, 7, 12}));
-    EXPECT_EQ(s.SearchGetSize(), 4);
-    EXPECT_EQ(s.SearchGetAt(4), 0ul);
-    EXPECT_EQ(s.SearchGetAt(-1), 0ul);
-
-    // A result is the address in network order: its bytes are the octets.
-    const unsigned long first = s.SearchGetAt(0);
-    EXPECT_EQ(first >> 32, 0ul);
-    const auto* b = reinterpret_cast<const unsigned char*>(&first);
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-    EXPECT_EQ(std::string(text), qavtest::LoopbackAddress(SlotOf(first)));
+    EXPECT_EQ(FoundOver(14, answers), (std::vector<int>{1, 4, 7, 12}));
 }
 
 // Datagrams that look like answers but answer nothing we asked. Slot 1
@@ -723,6 +677,16 @@ TEST(SearchPrinterTo, OneDatagramToTheGivenAddressAndItsAnswerCounts)
     EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(1000));
     EXPECT_EQ(peer.Count(), 1u);
     EXPECT_EQ(Slots(s), std::vector<int>{5});
+    EXPECT_EQ(s.SearchGetAt(1), 0ul);
+    EXPECT_EQ(s.SearchGetAt(-1), 0ul);
+
+    // A result is the address in network order: its bytes are the octets.
+    const unsigned long first = s.SearchGetAt(0);
+    EXPECT_EQ(first >> 32, 0ul);
+    const auto* b = reinterpret_cast<const unsigned char*>(&first);
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+    EXPECT_EQ(std::string(text), qavtest::LoopbackAddress(5));
 
     // An address that is not dotted IPv4 text is refused, never broadcast.
     QBPSetLastError(0);
