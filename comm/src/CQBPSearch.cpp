@@ -22,12 +22,13 @@
 #include <new>
 #include <system_error>
 
+#include "DiscoveryAnswer.h"
+#include "ReceiveBuffer.h"
+#include "ncomm/CQBPVb.h"
 #include "ncomm/QBPLastError.h"
 #include "ncomm/QBPResult.h"
-
-namespace ncomm {
-int SnmpAgentPort(); // NetSnmp.cpp: 161 unless QAV_SNMP_PORT says otherwise
-}
+#include "qavplatform/Address.h"
+#include "qavplatform/Ports.h"
 
 namespace {
 
@@ -40,13 +41,9 @@ constexpr int kReceivePollMs = 10;      // the receiver's wait on an empty socke
 constexpr int kSenderEndPollMs = 10;
 constexpr int kSenderEndPolls = 500;    // 5 s
 constexpr int kReceiveBufferSize = 2048;
-constexpr int kMinResponseLength = 30;
-constexpr int kMaxResponseLength = 512;
 // Tag, length byte and the encoded sub-identifiers of the OID together may
 // not exceed this.
 constexpr int kMaxEncodedOid = 222;
-
-const unsigned char kCommunity[] = {'k', 'e', 's', 't', 'r', 'a'};
 
 // Steady microseconds: the window is timed finer than the millisecond tick
 // so that it never ends early by a fraction of a millisecond.
@@ -84,39 +81,14 @@ std::vector<unsigned char> Wrap(unsigned char tag, const std::vector<unsigned ch
     return out;
 }
 
-// One number of a range text the way "%d" reads it: leading white space,
-// an optional sign, decimal digits. False when no digit follows.
-bool ReadNumber(const char*& p, long long& value)
+// Reads "a.b.c.d-e.f.g.h" into its two addresses (host order). False when
+// the text is not two dotted addresses joined by '-'.
+bool ParseRange(const std::string& text, uint32_t& first, uint32_t& last)
 {
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v') ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
-    if (*p < '0' || *p > '9') return false;
-    long long v = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        if (v < 1000000) v = v * 10 + (*p - '0'); // anything this large is refused anyway
-    }
-    value = negative ? -v : v;
-    return true;
-}
-
-// Reads "a.b.c.d-e.f.g.h" into eight numbers. False when the text does not
-// hold all eight.
-bool ParseRange(const char* text, long long (&n)[8])
-{
-    static const char kSeparators[] = {'.', '.', '.', '-', '.', '.', '.'};
-    const char* p = text;
-    for (int i = 0; i < 8; ++i) {
-        if (!ReadNumber(p, n[i])) return false;
-        if (i < 7) {
-            if (*p != kSeparators[i]) return false;
-            ++p;
-        }
-    }
-    return true;
+    const size_t dash = text.find('-');
+    if (dash == std::string::npos) return false;
+    return qavplatform::ParseAddress(std::string_view(text).substr(0, dash), first) &&
+           qavplatform::ParseAddress(std::string_view(text).substr(dash + 1), last);
 }
 
 } // namespace
@@ -222,24 +194,28 @@ int CQBPSearch::CreateSearchMessage(const char* oid)
     unsigned char encoded[256];
     const int n = CnvtOidAsn1(oid, encoded, static_cast<int>(sizeof encoded));
     if (n < 0) return n;
+    auto integer = [](unsigned char value) { return std::vector<unsigned char>{ber::kInteger, 0x01, value}; };
+    auto cat = [](std::vector<unsigned char>& out, const std::vector<unsigned char>& part) {
+        out.insert(out.end(), part.begin(), part.end());
+    };
 
-    std::vector<unsigned char> binding;
-    binding.push_back(0x06);
+    std::vector<unsigned char> binding = {ber::kOid};
     PutLength(binding, static_cast<size_t>(n));
     binding.insert(binding.end(), encoded, encoded + n);
-    binding.push_back(0x05);
+    binding.push_back(ber::kNull);
     binding.push_back(0x00);
 
-    std::vector<unsigned char> pdu = {0x02, 0x01, 0x01, 0x02, 0x01, 0x00, 0x02, 0x01, 0x00};
-    const std::vector<unsigned char> list = Wrap(0x30, Wrap(0x30, binding));
-    pdu.insert(pdu.end(), list.begin(), list.end());
+    std::vector<unsigned char> pdu = integer(ncomm::kDiscoveryRequestId); // request-id
+    cat(pdu, integer(0));                                                // error-status
+    cat(pdu, integer(0));                                                // error-index
+    cat(pdu, Wrap(ber::kSequence, Wrap(ber::kSequence, binding)));
 
-    std::vector<unsigned char> body = {0x02, 0x01, 0x00, 0x04, static_cast<unsigned char>(sizeof kCommunity)};
-    body.insert(body.end(), kCommunity, kCommunity + sizeof kCommunity);
-    const std::vector<unsigned char> request = Wrap(0xA0, pdu);
-    body.insert(body.end(), request.begin(), request.end());
+    const std::string community = ncomm::kDiscoveryCommunity;
+    std::vector<unsigned char> body = integer(0); // version 1
+    cat(body, Wrap(ber::kOctetString, std::vector<unsigned char>(community.begin(), community.end())));
+    cat(body, Wrap(ber::kGetRequest, pdu));
 
-    const std::vector<unsigned char> message = Wrap(0x30, body);
+    const std::vector<unsigned char> message = Wrap(ber::kSequence, body);
     if (message.size() > sizeof message_) return QBP_OID_NOT_ENCODABLE;
     std::memcpy(message_, message.data(), message.size());
     messageLength_ = static_cast<int>(message.size());
@@ -256,6 +232,8 @@ int CQBPSearch::InitializeSocket(bool broadcast)
         lastSocketError_ = errno;
         return QBP_SOCKET_CREATE;
     }
+    // Every printer of a network may answer within milliseconds of a broadcast.
+    ncomm::EnlargeReceiveBuffer(s);
     if (broadcast) {
         int on = 1;
         if (::setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
@@ -282,10 +260,11 @@ int CQBPSearch::StartCommon(const char* oid, int seconds)
     {
         std::lock_guard<std::mutex> lock(resultsMutex_);
         results_.clear();
+        found_.clear();
     }
     const int rc = CreateSearchMessage(oid);
     if (rc != QBP_OK) return Fail(rc, 0);
-    port_ = ncomm::SnmpAgentPort();
+    port_ = qavplatform::SnmpAgentPort();
     return QBP_OK;
 }
 
@@ -294,7 +273,9 @@ int CQBPSearch::SendGetMessage(const char* address)
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(static_cast<uint16_t>(port_));
-    if (::inet_pton(AF_INET, address, &sa.sin_addr) != 1) return QBP_INVALID_ARGUMENT;
+    uint32_t to = 0;
+    if (!qavplatform::ParseAddress(address, to)) return QBP_INVALID_ARGUMENT;
+    sa.sin_addr.s_addr = htonl(to);
     for (;;) {
         ssize_t n = ::sendto(socket_, message_, static_cast<size_t>(messageLength_), MSG_NOSIGNAL,
                              reinterpret_cast<sockaddr*>(&sa), sizeof sa);
@@ -317,8 +298,9 @@ int CQBPSearch::SearchPrinter(const char* oid, int seconds, const char* address)
     if (!address) address = "255.255.255.255";
     // An address that is no dotted IPv4 address is refused: it must never
     // turn into a broadcast to every host.
-    in_addr probe{};
-    if (::inet_pton(AF_INET, address, &probe) != 1) return Fail(QBP_INVALID_ARGUMENT, 0);
+    uint32_t probe = 0;
+    if (!qavplatform::ParseAddress(address, probe)) return Fail(QBP_INVALID_ARGUMENT, 0);
+    rangeSearch_ = false;
 
     rc = InitializeSocket(true);
     if (rc != QBP_OK) return Fail(rc, lastSocketError_);
@@ -346,15 +328,12 @@ int CQBPSearch::CreateIPAddressTable(const std::vector<std::string>* ranges)
     rangeTable_.clear();
     if (!ranges) return QBP_OK;
     for (const std::string& text : *ranges) {
-        long long n[8];
-        // A text that does not hold both addresses is refused like one with
-        // an octet out of range.
-        if (!ParseRange(text.c_str(), n)) return QBP_INVALID_ARGUMENT;
-        for (long long v : n) {
-            if (v < 0 || v >= 256) return QBP_INVALID_ARGUMENT;
-        }
-        rangeTable_.push_back(static_cast<uint32_t>((n[0] << 24) | (n[1] << 16) | (n[2] << 8) | n[3]));
-        rangeTable_.push_back(static_cast<uint32_t>((n[4] << 24) | (n[5] << 16) | (n[6] << 8) | n[7]));
+        // A text that does not hold both addresses, or an octet of 256 or
+        // more, is refused.
+        uint32_t first = 0, last = 0;
+        if (!ParseRange(text, first, last)) return QBP_INVALID_ARGUMENT;
+        rangeTable_.push_back(first);
+        rangeTable_.push_back(last);
     }
     return QBP_OK;
 }
@@ -370,6 +349,7 @@ int CQBPSearch::SingleSearchPrinter(const char* oid, int seconds, std::vector<st
     if (rc != QBP_OK) return rc;
     rc = CreateIPAddressTable(ranges);
     if (rc != QBP_OK) return Fail(rc, 0);
+    rangeSearch_ = true;
     rc = InitializeSocket(false);
     if (rc != QBP_OK) return Fail(rc, lastSocketError_);
 
@@ -501,38 +481,23 @@ void CQBPSearch::RcvOneMessage()
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) SleepMs(kReceivePollMs);
         return;
     }
-    if (from.sin_family != AF_INET || !CheckResponseMessage(buffer, static_cast<int>(n))) return;
+    if (from.sin_family != AF_INET || fromLength < sizeof from ||
+        !CheckResponseMessage(buffer, static_cast<int>(n), ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)))
+        return;
     std::lock_guard<std::mutex> lock(resultsMutex_);
     if (!DuplicateCheck(from.sin_addr.s_addr)) results_.push_back(from.sin_addr.s_addr);
 }
 
-// Whether the address is already a result (the results lock is held).
-bool CQBPSearch::DuplicateCheck(uint32_t address)
-{
-    return std::find(results_.begin(), results_.end(), address) != results_.end();
-}
+// Whether the address is already a result (the results lock is held); a
+// new one is remembered.
+bool CQBPSearch::DuplicateCheck(uint32_t address) { return !found_.insert(address).second; }
 
-// An answer counts when it is a GetResponse without an SNMP error. The
-// message is read as far as the error status only: outer length in short or
-// long form, one-byte version and community lengths, the 0xA2 tag, the PDU
-// length in short or long form, and a one-byte request-id as in the request.
-// Every position is checked against the datagram's length.
-bool CQBPSearch::CheckResponseMessage(const unsigned char* data, int length)
+// An answer counts when it is the answer to our request: an error-free
+// GetResponse with the request's id and community from the agents' port,
+// and, for a range search, from an address of the ranges.
+bool CQBPSearch::CheckResponseMessage(const unsigned char* data, int length, uint32_t sender, int senderPort) const
 {
-    if (length < kMinResponseLength || length > kMaxResponseLength) return false;
-    int pos = (data[1] & 0x80) ? 2 + (data[1] & 0x7F) : 2;
-    // version, then community: tag, one length byte, value
-    for (int field = 0; field < 2; ++field) {
-        if (pos + 1 >= length) return false;
-        pos += 2 + data[pos + 1];
-    }
-    if (pos + 1 >= length || data[pos] != 0xA2) return false;
-    const int extra = (data[pos + 1] & 0x80) ? (data[pos + 1] & 0x7F) : 0;
-    // pos - 1 is the community's last byte; the error status value is 8 + extra
-    // bytes after it.
-    const int errorStatus = pos - 1 + 8 + extra;
-    if (errorStatus >= length) return false;
-    return data[errorStatus] == 0;
+    return ncomm::AcceptDiscoveryAnswer(data, length, sender, senderPort, port_, rangeSearch_ ? &rangeTable_ : nullptr);
 }
 
 // ---------------------------------------------------------------------------

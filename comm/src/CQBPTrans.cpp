@@ -19,6 +19,7 @@
 #include "ncomm/QBPLastError.h"
 #include "TrapState.h"
 #include "ncomm/QBPResult.h"
+#include "qavplatform/Address.h"
 
 namespace {
 
@@ -171,11 +172,13 @@ int CQBPTrans::TcpIpOpen(const char* address)
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(static_cast<uint16_t>(port));
-    if (::inet_pton(AF_INET, host.c_str(), &sa.sin_addr) != 1) {
+    uint32_t hostAddress = 0;
+    if (!qavplatform::ParseAddress(host, hostAddress)) {
         lastSystemError_ = EINVAL;
         ::close(s);
         return QBP_CONNECT_FAILED;
     }
+    sa.sin_addr.s_addr = htonl(hostAddress);
     if (::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
         lastSystemError_ = errno;
         ::close(s);

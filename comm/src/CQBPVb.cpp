@@ -30,13 +30,15 @@ CQBPVb::~CQBPVb() = default;
 
 int CQBPVb::CheckType(int type, int family)
 {
-    if (type == 5 || type <= 0) return 1;
+    using namespace ber;
+    if (type == kNull || type <= 0) return 1;
+    const bool unsigned32 = type == kCounter32 || type == kGauge32 || type == kTimeTicks;
     switch (family) {
-    case kSigned: return type == 2;
-    case kUnsigned32: return type == 65 || type == 66 || type == 67;
-    case kUnsignedAny: return type == 65 || type == 66 || type == 67 || type == 70;
-    case kUnsigned64: return type == 70;
-    case kText: return type == 4 || type == 6 || type == 64;
+    case kSigned: return type == kInteger;
+    case kUnsigned32: return unsigned32;
+    case kUnsignedAny: return unsigned32 || type == kCounter64;
+    case kUnsigned64: return type == kCounter64;
+    case kText: return type == kOctetString || type == kOid || type == kIpAddress;
     default: return 0;
     }
 }
@@ -52,8 +54,8 @@ int CQBPVb::AddChecked(const char* oid, int type, int family, std::string value)
 {
     if (GetSize() >= kMaxBindings) return QBP_LIST_FULL;
     if (!CheckType(type, family)) return QBP_WRONG_TYPE;
-    if (type == 0 || type == 5) {
-        AddElement(oid, 5, std::string());
+    if (type == 0 || type == ber::kNull) {
+        AddElement(oid, ber::kNull, std::string());
     } else {
         AddElement(oid, type, std::move(value));
     }
@@ -80,7 +82,7 @@ int CQBPVb::Add(const std::string& oid, int type, int value) { return Add(oid.c_
 int CQBPVb::Add(const char* oid, int type, unsigned int low, unsigned int high)
 {
     char text[32];
-    if (type == 70) {
+    if (type == ber::kCounter64) {
         const unsigned long long v = (static_cast<unsigned long long>(high) << 32) | low;
         std::snprintf(text, sizeof text, "%lld", static_cast<long long>(v));
     } else {
@@ -125,7 +127,7 @@ int CQBPVb::Get(int index, char* oid, int oidSize, int& type, char* value, int v
     }
     std::memcpy(oid, o.c_str(), o.size() + 1);
     if (type < 0) return type;
-    if (type != 5) std::memcpy(value, v.c_str(), v.size() + 1);
+    if (type != ber::kNull) std::memcpy(value, v.c_str(), v.size() + 1);
     return QBP_OK;
 }
 
@@ -141,7 +143,7 @@ int NumericGet(const std::string& o, char* oid, int oidSize, int& type, Fill fil
     fill(true);
     std::memcpy(oid, o.c_str(), o.size() + 1);
     if (type < 0) return type;
-    if (type != 5) fill(false);
+    if (type != ber::kNull) fill(false);
     return QBP_OK;
 }
 } // namespace

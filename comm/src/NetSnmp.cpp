@@ -1,7 +1,5 @@
 #include "NetSnmp.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 namespace ncomm {
@@ -66,21 +64,5 @@ std::string OidToText(const oid* name, size_t length)
     }
     return text;
 }
-
-namespace {
-int PortFromEnv(const char* name, int fallback)
-{
-    const char* v = std::getenv(name);
-    if (!v || !*v) return fallback;
-    char* end = nullptr;
-    errno = 0;
-    long port = std::strtol(v, &end, 10);
-    if (errno || *end || port < 1 || port > 65535) return fallback;
-    return static_cast<int>(port);
-}
-} // namespace
-
-int SnmpAgentPort() { return PortFromEnv("QAV_SNMP_PORT", 161); }
-int SnmpTrapPort() { return PortFromEnv("QAV_TRAP_PORT", 162); }
 
 } // namespace ncomm

@@ -29,9 +29,4 @@ std::mutex& NetSnmpLock();
 bool ParseOid(const char* text, oid* out, size_t* length);
 std::string OidToText(const oid* name, size_t length);
 
-// UDP port of printers' SNMP agents (161 unless QAV_SNMP_PORT says
-// otherwise) and of the trap receiver (162 unless QAV_TRAP_PORT).
-int SnmpAgentPort();
-int SnmpTrapPort();
-
 } // namespace ncomm

@@ -10,18 +10,20 @@
 #include <new>
 
 #include "NetSnmp.h"
-#include "OctetText.h"
 #include "PrinterCommand.h"
+#include "SnmpAnswer.h"
 #include "SnmpStatus.h"
 #include "ncomm/CQBPTrans.h"
 #include "ncomm/QBPLastError.h"
 #include "ncomm/QBPResult.h"
+#include "qavplatform/Address.h"
+#include "qavplatform/Ports.h"
 
 namespace {
 
-constexpr int kGet = 0xA0;
-constexpr int kGetNext = 0xA1;
-constexpr int kSet = 0xA3;
+constexpr int kGet = ber::kGetRequest;
+constexpr int kGetNext = ber::kGetNextRequest;
+constexpr int kSet = ber::kSetRequest;
 
 // SNMP++'s defaults: one second, one retry.
 constexpr long kTimeoutMicros = 1000000;
@@ -48,39 +50,42 @@ int AppendBinding(netsnmp_pdu* pdu, const CQBPVb& list, int index)
     };
 
     switch (stored) {
-    case 4:
-    case 6:
-    case 64: {
+    case ber::kOctetString:
+    case ber::kOid:
+    case ber::kIpAddress: {
         rc = list.Get(index, oidText, sizeof oidText, type, value, sizeof value);
         if (rc != QBP_OK) return addZeroZero();
         if (!parseName()) return ncomm::SNMP_CLASS_INVALID_OID;
-        if (stored == 4) {
+        if (stored == ber::kOctetString) {
             snmp_pdu_add_variable(pdu, name, nameLen, ASN_OCTET_STR, value, std::strlen(value));
-        } else if (stored == 6) {
+        } else if (stored == ber::kOid) {
             oid v[MAX_OID_LEN];
             size_t vLen = 0;
             if (!ncomm::ParseOid(value, v, &vLen)) return ncomm::SNMP_CLASS_INVALID_OID;
             snmp_pdu_add_variable(pdu, name, nameLen, ASN_OBJECT_ID, v, vLen * sizeof(oid));
         } else {
-            in_addr a{};
-            if (::inet_pton(AF_INET, value, &a) != 1) return ncomm::SNMP_CLASS_INVALID_PDU;
-            snmp_pdu_add_variable(pdu, name, nameLen, ASN_IPADDRESS, &a.s_addr, 4);
+            uint32_t address = 0;
+            if (!qavplatform::ParseAddress(value, address)) return ncomm::SNMP_CLASS_INVALID_PDU;
+            const uint32_t wire = htonl(address);
+            snmp_pdu_add_variable(pdu, name, nameLen, ASN_IPADDRESS, &wire, 4);
         }
         return ncomm::SNMP_CLASS_SUCCESS;
     }
-    case 65:
-    case 66:
-    case 67: {
+    case ber::kCounter32:
+    case ber::kGauge32:
+    case ber::kTimeTicks: {
         unsigned int v = 0;
         rc = list.Get(index, oidText, sizeof oidText, type, v);
         if (rc != QBP_OK) return addZeroZero();
         if (!parseName()) return ncomm::SNMP_CLASS_INVALID_OID;
-        const u_char asnType = stored == 65 ? ASN_COUNTER : stored == 66 ? ASN_GAUGE : ASN_TIMETICKS;
+        const u_char asnType = stored == ber::kCounter32 ? ASN_COUNTER
+                               : stored == ber::kGauge32 ? ASN_GAUGE
+                                                         : ASN_TIMETICKS;
         const u_long lv = v;
         snmp_pdu_add_variable(pdu, name, nameLen, asnType, &lv, sizeof lv);
         return ncomm::SNMP_CLASS_SUCCESS;
     }
-    case 70: {
+    case ber::kCounter64: {
         unsigned int low = 0, high = 0;
         rc = list.Get(index, oidText, sizeof oidText, type, low, high);
         if (rc != QBP_OK) return addZeroZero();
@@ -105,82 +110,7 @@ int AppendBinding(netsnmp_pdu* pdu, const CQBPVb& list, int index)
     }
 }
 
-void CopyOneBinding(CQBPVb& list, const std::string& oidText, const netsnmp_variable_list* vb)
-{
-    switch (vb->type) {
-    case ASN_INTEGER:
-        list.Add(oidText.c_str(), 2, static_cast<int>(*vb->val.integer));
-        break;
-    case ASN_OCTET_STR:
-        list.Add(oidText, 4, ncomm::OctetText(vb->val.string, vb->val_len));
-        break;
-    case ASN_NULL:
-        list.Add(oidText.c_str(), 5, "");
-        break;
-    case ASN_OBJECT_ID:
-        list.Add(oidText, 6, ncomm::OidToText(vb->val.objid, vb->val_len / sizeof(oid)));
-        break;
-    case ASN_IPADDRESS: {
-        char text[16] = "0.0.0.0";
-        if (vb->val_len >= 4) {
-            const unsigned char* b = vb->val.string;
-            std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-        }
-        list.Add(oidText.c_str(), 64, text);
-        break;
-    }
-    case ASN_COUNTER:
-        list.Add(oidText.c_str(), 65, static_cast<unsigned int>(*vb->val.integer), 0u);
-        break;
-    case ASN_GAUGE:
-        list.Add(oidText.c_str(), 66, static_cast<unsigned int>(*vb->val.integer), 0u);
-        break;
-    case ASN_TIMETICKS:
-        list.Add(oidText.c_str(), 67, static_cast<unsigned int>(*vb->val.integer), 0u);
-        break;
-    case ASN_COUNTER64: {
-        list.Add(oidText.c_str(), 70, static_cast<unsigned int>(vb->val.counter64->low),
-                 static_cast<unsigned int>(vb->val.counter64->high));
-        break;
-    }
-    default:
-        // Any other syntax (the SNMPv2 exceptions noSuchObject,
-        // noSuchInstance, endOfMibView, Opaque, ...) goes through the integer
-        // form, which refuses it: the binding is left out of the list.
-        list.Add(oidText.c_str(), static_cast<int>(vb->type), 0);
-        break;
-    }
-}
-
 } // namespace
-
-void CopyPduToVb(CQBPVb& list, const QBPPdu& message, int skipLast)
-{
-    list.Remove();
-    const netsnmp_pdu* pdu = message.pdu;
-    if (!pdu) return;
-    int n = 0;
-    for (const netsnmp_variable_list* v = pdu->variables; v; v = v->next_variable) ++n;
-    if (skipLast == 1) n -= 1;
-    const long errorStatus = pdu->errstat;
-    const long errorIndex = pdu->errindex;
-
-    const netsnmp_variable_list* vb = pdu->variables;
-    for (int i = 0; i < n; ++i, vb = vb ? vb->next_variable : nullptr) {
-        if (!vb || !vb->name || vb->name_length == 0) {
-            list.Add("0.0", QBP_INDEX_OUT_OF_RANGE, 0);
-            continue;
-        }
-        const std::string oidText = ncomm::OidToText(vb->name, vb->name_length);
-        if (errorIndex != 0 && errorIndex == i + 1) {
-            list.Add(oidText.c_str(), ncomm::CnvtStatusSnmpToQbp(static_cast<int>(errorStatus)), 0);
-        } else if (errorIndex != 0 && i + 1 > errorIndex) {
-            list.Add(oidText.c_str(), QBP_NOT_PROCESSED, 0);
-        } else {
-            CopyOneBinding(list, oidText, vb);
-        }
-    }
-}
 
 int CQBPTrans::GetObject(CQBPVb request, CQBPVb& result) { return ObjectOperation(kGet, request, result); }
 int CQBPTrans::GetNextObject(CQBPVb request, CQBPVb& result) { return ObjectOperation(kGetNext, request, result); }
@@ -218,11 +148,11 @@ int CQBPTrans::SnmpRequest(int requestType, const CQBPVb& request, CQBPVb& resul
     using namespace ncomm;
     EnsureNetSnmp();
 
-    in_addr probe{};
-    if (::inet_pton(AF_INET, address_, &probe) != 1) return CnvtStatusSnmpToQbp(SNMP_CLASS_INVALID_ADDRESS);
+    uint32_t probe = 0;
+    if (!qavplatform::ParseAddress(address_, probe)) return CnvtStatusSnmpToQbp(SNMP_CLASS_INVALID_ADDRESS);
 
     const char* community = requestType == kSet ? writeCommunity_ : readCommunity_;
-    const std::string peer = std::string(address_) + ":" + std::to_string(SnmpAgentPort());
+    const std::string peer = std::string(address_) + ":" + std::to_string(qavplatform::SnmpAgentPort());
 
     netsnmp_session settings;
     void* session = nullptr;
@@ -257,6 +187,8 @@ int CQBPTrans::SnmpRequest(int requestType, const CQBPVb& request, CQBPVb& resul
         }
     }
 
+    // What was sent, for the check of the answer.
+    const std::vector<OidArcs> sent = BindingNames(pdu);
     netsnmp_pdu* response = nullptr;
     const int stat = snmp_sess_synch_response(session, pdu, &response); // frees pdu
     int snmpErrno = 0;
@@ -272,8 +204,11 @@ int CQBPTrans::SnmpRequest(int requestType, const CQBPVb& request, CQBPVb& resul
         closeSession();
         return CnvtStatusSnmpToQbp(status);
     }
-    CopyPduToVb(result, QBPPdu{response}, 0);
+    // An answer that does not fit the request fails it and leaves the
+    // result list untouched, as a missing answer does.
+    const int fit = CheckAnswer(requestType, sent, response);
+    if (fit == QBP_OK) CopyPduToVb(result, QBPPdu{response}, 0);
     snmp_free_pdu(response);
     closeSession();
-    return QBP_OK;
+    return fit;
 }

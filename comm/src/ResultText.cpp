@@ -19,7 +19,7 @@ const char* QBPResultText(int code)
     case QBP_LIST_FULL: return "binding list full";
     case QBP_SNMP_TIMEOUT: return "SNMP time-out: no answer";
     case QBP_SNMP_INVALID_ADDRESS: return "SNMP: invalid address";
-    case QBP_SNMP_INVALID_PDU: return "SNMP: invalid request";
+    case QBP_SNMP_INVALID_PDU: return "SNMP: invalid message (a request that cannot be built, or an answer that does not fit it)";
     case QBP_SNMP_INVALID_OID: return "SNMP: invalid OID";
     case QBP_SNMP_TL_FAILED: return "SNMP: transport failed";
     case QBP_OPEN_FAILED: return "port or device could not be opened";

@@ -8,27 +8,30 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <deque>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "NetSnmp.h"
+#include "ReceiveBuffer.h"
 #include "SnmpStatus.h"
+#include "TrapDecode.h"
 #include "TrapState.h"
 #include "ncomm/CQBPTrans.h"
 #include "ncomm/QBPLastError.h"
 #include "ncomm/QBPResult.h"
+#include "qavplatform/Address.h"
+#include "qavplatform/Ports.h"
 
 namespace {
 
-const oid kSysUpTime0[] = {1, 3, 6, 1, 2, 1, 1, 3, 0};
-const oid kSnmpTrapOid0[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
-const oid kSnmpTrapEnterprise0[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 3, 0};
-
-bool NameIs(const netsnmp_variable_list* v, const oid* name, size_t length)
-{
-    return v && v->name_length == length && std::memcmp(v->name, name, length * sizeof(oid)) == 0;
-}
+// How long, and how many, informs are remembered to recognise a repeat.
+// Senders repeat an unanswered inform after a second or so, a few times.
+constexpr auto kInformMemory = std::chrono::seconds(60);
+constexpr size_t kInformsRemembered = 256;
 
 // The process-wide receiver.
 struct TrapReceiver {
@@ -40,6 +43,12 @@ struct TrapReceiver {
     CQBPTrans* allTrapsOwner = nullptr;
 
     void* session = nullptr; // net-snmp server session on the trap port
+    // Informs handed over lately (receiving thread only).
+    struct SeenInform {
+        std::string key; // sender address:port/request id
+        std::chrono::steady_clock::time_point at;
+    };
+    std::deque<SeenInform> recentInforms;
     std::thread thread;
     std::thread::id threadId;
     std::atomic<bool> stop{false};
@@ -51,111 +60,13 @@ TrapReceiver& Receiver()
     return r;
 }
 
-// A received trap as the receiving functions see it.
-struct Notification {
-    std::string sender;     // "a.b.c.d"
-    std::string trapOid;    // notification OID, dotted
-    std::string enterprise; // dotted, or empty
-    netsnmp_pdu* bindings = nullptr; // a message whose bindings are the trap's, ending in the enterprise binding when there is one
-};
-
-void Classify(const std::string& trapOid, int& generic, int& specific)
-{
-    static const char* const kStandard[] = {"1.3.6.1.6.3.1.1.5.1", "1.3.6.1.6.3.1.1.5.2", "1.3.6.1.6.3.1.1.5.3",
-                                            "1.3.6.1.6.3.1.1.5.4", "1.3.6.1.6.3.1.1.5.5", "1.3.6.1.6.3.1.1.5.6"};
-    for (int g = 0; g < 6; ++g) {
-        if (trapOid == kStandard[g]) {
-            generic = g;
-            specific = 0;
-            return;
-        }
-    }
-    if (trapOid == "1.3.6.1.6.3.1.1.5.8") {
-        generic = 7;
-        specific = 99;
-        return;
-    }
-    const size_t dot = trapOid.rfind('.');
-    specific = static_cast<int>(std::strtoul(trapOid.c_str() + (dot == std::string::npos ? 0 : dot + 1), nullptr, 10));
-    generic = specific == 99 ? 7 : 6;
-}
-
-std::string SenderText(const netsnmp_pdu* pdu)
-{
-    // The transport data of a UDP message holds the sender's address
-    // first; only the address is kept, so that it compares with the text a
-    // session was opened with.
-    if (pdu->transport_data && pdu->transport_data_length >= static_cast<int>(sizeof(sockaddr_in))) {
-        const auto* sa = static_cast<const sockaddr_in*>(pdu->transport_data);
-        if (sa->sin_family == AF_INET) {
-            char text[INET_ADDRSTRLEN] = {};
-            ::inet_ntop(AF_INET, &sa->sin_addr, text, sizeof text);
-            return text;
-        }
-    }
-    if (pdu->command == SNMP_MSG_TRAP) {
-        char text[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, pdu->agent_addr, text, sizeof text);
-        return text;
-    }
-    return std::string();
-}
-
-// Brings a received version-1 or version-2c trap into one form: the
-// notification OID, the enterprise, and a message holding the trap's own
-// bindings followed by the enterprise binding when there is an enterprise.
-bool Normalise(const netsnmp_pdu* pdu, Notification& n)
-{
-    n.sender = SenderText(pdu);
-    netsnmp_pdu* copy = snmp_clone_pdu(const_cast<netsnmp_pdu*>(pdu));
-    if (!copy) return false;
-    copy->errstat = 0;
-    copy->errindex = 0;
-    if (pdu->command == SNMP_MSG_TRAP) {
-        n.enterprise = ncomm::OidToText(pdu->enterprise, pdu->enterprise_length);
-        if (pdu->trap_type >= 0 && pdu->trap_type <= 5) {
-            n.trapOid = "1.3.6.1.6.3.1.1.5." + std::to_string(pdu->trap_type + 1);
-        } else {
-            n.trapOid = n.enterprise + ".0." + std::to_string(pdu->specific_type);
-        }
-        if (!n.enterprise.empty()) {
-            oid ent[MAX_OID_LEN];
-            const size_t len = std::min<size_t>(pdu->enterprise_length, MAX_OID_LEN);
-            std::memcpy(ent, pdu->enterprise, len * sizeof(oid));
-            snmp_pdu_add_variable(copy, kSnmpTrapEnterprise0, 11, ASN_OBJECT_ID, ent, len * sizeof(oid));
-        }
-    } else {
-        // sysUpTime.0 and snmpTrapOID.0 lead a version-2c notification; they
-        // become the time stamp and the notification OID, not bindings.
-        netsnmp_variable_list* v = copy->variables;
-        if (NameIs(v, kSysUpTime0, 9)) v = v->next_variable;
-        if (!NameIs(v, kSnmpTrapOid0, 11) || v->type != ASN_OBJECT_ID) {
-            snmp_free_pdu(copy);
-            return false;
-        }
-        n.trapOid = ncomm::OidToText(v->val.objid, v->val_len / sizeof(oid));
-        netsnmp_variable_list* rest = v->next_variable;
-        v->next_variable = nullptr;
-        snmp_free_varbind(copy->variables);
-        copy->variables = rest;
-        netsnmp_variable_list* last = rest;
-        while (last && last->next_variable) last = last->next_variable;
-        if (NameIs(last, kSnmpTrapEnterprise0, 11) && last->type == ASN_OBJECT_ID)
-            n.enterprise = ncomm::OidToText(last->val.objid, last->val_len / sizeof(oid));
-    }
-    if (n.enterprise.size() > 255) n.enterprise.resize(255);
-    if (n.sender.size() > 255) n.sender.resize(255);
-    n.bindings = copy;
-    return true;
-}
-
 void Deliver(const netsnmp_pdu* pdu)
 {
     TrapReceiver& r = Receiver();
-    Notification n;
-    if (!Normalise(pdu, n)) return;
+    ncomm::TrapMessage n;
+    if (!ncomm::DecodeTrap(pdu, n)) return;
     int generic = 0, specific = 0;
-    Classify(n.trapOid, generic, specific);
+    ncomm::ClassifyTrap(n.trapOid, generic, specific);
     const int skipLast = n.enterprise.empty() ? 0 : 1;
 
     std::unique_lock<std::mutex> lock(r.mutex);
@@ -180,19 +91,56 @@ void Deliver(const netsnmp_pdu* pdu)
     snmp_free_pdu(n.bindings);
 }
 
-int OnMessage(int operation, netsnmp_session* session, int, netsnmp_pdu* pdu, void*)
+// The sender of an inform: the whole transport address, so that two
+// programs on one host are told apart.
+std::string InformSender(const netsnmp_pdu* pdu)
+{
+    if (pdu->transport_data && pdu->transport_data_length >= static_cast<int>(sizeof(sockaddr_in))) {
+        const auto* sa = static_cast<const sockaddr_in*>(pdu->transport_data);
+        if (sa->sin_family == AF_INET)
+            return qavplatform::AddressText(ntohl(sa->sin_addr.s_addr)) + ":" + std::to_string(ntohs(sa->sin_port));
+    }
+    return std::string();
+}
+
+// Answers an inform on the receiver's own session: the reply goes back to
+// the sender's address and port with the inform's request id and bindings.
+void AcknowledgeInform(const netsnmp_pdu* pdu)
+{
+    TrapReceiver& r = Receiver();
+    netsnmp_pdu* reply = snmp_clone_pdu(const_cast<netsnmp_pdu*>(pdu));
+    if (!reply) return;
+    reply->command = SNMP_MSG_RESPONSE;
+    reply->errstat = 0;
+    reply->errindex = 0;
+    if (!r.session || !snmp_sess_send(r.session, reply)) snmp_free_pdu(reply);
+}
+
+// Whether an inform was handled before: a sender whose answer was lost on
+// the way sends the same inform (same request id) again. It is answered
+// again, but handed over only once.
+bool RepeatedInform(const netsnmp_pdu* pdu)
+{
+    TrapReceiver& r = Receiver();
+    const auto now = std::chrono::steady_clock::now();
+    while (!r.recentInforms.empty() &&
+           (now - r.recentInforms.front().at > kInformMemory || r.recentInforms.size() > kInformsRemembered))
+        r.recentInforms.pop_front();
+    const std::string key = InformSender(pdu) + "/" + std::to_string(pdu->reqid);
+    for (const auto& seen : r.recentInforms) {
+        if (seen.key == key) return true;
+    }
+    r.recentInforms.push_back({key, now});
+    return false;
+}
+
+int OnMessage(int operation, netsnmp_session*, int, netsnmp_pdu* pdu, void*)
 {
     if (operation != NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE || !pdu) return 1;
     if (pdu->command == SNMP_MSG_INFORM) {
-        // An inform is acknowledged, then handled like a trap.
-        netsnmp_pdu* reply = snmp_clone_pdu(pdu);
-        if (reply) {
-            reply->command = SNMP_MSG_RESPONSE;
-            reply->errstat = 0;
-            reply->errindex = 0;
-            void* sess = snmp_sess_pointer(session);
-            if (!sess || !snmp_sess_send(sess, reply)) snmp_free_pdu(reply);
-        }
+        // An inform is acknowledged, then handled like a trap, once.
+        AcknowledgeInform(pdu);
+        if (RepeatedInform(pdu)) return 1;
     }
     if (pdu->command == SNMP_MSG_TRAP || pdu->command == SNMP_MSG_TRAP2 || pdu->command == SNMP_MSG_INFORM) Deliver(pdu);
     return 1;
@@ -218,24 +166,20 @@ int OpenReceiver()
 {
     TrapReceiver& r = Receiver();
     ncomm::EnsureNetSnmp();
-    const std::string where = "udp:0.0.0.0:" + std::to_string(ncomm::SnmpTrapPort());
+    const std::string where = "udp:0.0.0.0:" + std::to_string(qavplatform::TrapPort());
     std::lock_guard<std::mutex> lock(ncomm::NetSnmpLock());
     errno = 0;
     netsnmp_transport* transport = netsnmp_transport_open_server("snmptrap", where.c_str());
     if (!transport) return errno == EADDRINUSE ? ncomm::SNMP_CLASS_TL_IN_USE : ncomm::SNMP_CLASS_TL_FAILED;
-    // A whole fleet reporting one event sends its traps in one burst, faster
-    // than the receiving thread takes them; the system's default receive
-    // buffer holds about 250 of them and drops the rest. Room for several
-    // thousand (beyond the system's limit where the process may, else up to it).
-    const int room = 8 * 1024 * 1024;
-    if (::setsockopt(transport->sock, SOL_SOCKET, SO_RCVBUFFORCE, &room, sizeof room) != 0)
-        ::setsockopt(transport->sock, SOL_SOCKET, SO_RCVBUF, &room, sizeof room);
+    // A whole fleet reporting one event sends its traps in one burst.
+    ncomm::EnlargeReceiveBuffer(transport->sock);
     netsnmp_session settings;
     snmp_sess_init(&settings);
     settings.callback = OnMessage;
     settings.isAuthoritative = SNMP_SESS_UNKNOWNAUTH;
     r.session = snmp_sess_add(&settings, transport, nullptr, nullptr);
     if (!r.session) return ncomm::SNMP_CLASS_TL_FAILED;
+    r.recentInforms.clear();
     r.stop = false;
     r.thread = std::thread(ReceiveLoop);
     r.threadId = r.thread.get_id();

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "qavplatform/Ports.h"
 #include "qavsettings/SettingsFiles.h"
 
 namespace nsetup {
@@ -146,16 +147,10 @@ bool CanAppendTo(const std::string& path);
 
 // ------------------------------------------------------------ trap port
 
-enum class TrapPortState {
-    kFree,          // nothing receives there: a receiver can start
-    kThisProcess,   // this process (the monitor the dialog runs in) receives there
-    kUnavailable,   // another program holds it, or binding is not allowed
-};
-// The trap port: $QAV_TRAP_PORT when it is a number above 0, else 162.
-int TrapPort();
-// Whether trap reception can work on the port: a socket is bound there for
-// a moment; when the port is in use, the sockets of this process are looked
-// at. The reason in `why` when unavailable.
-TrapPortState CheckTrapPort(int port, std::string* why = nullptr);
+// The trap port and its check have one home, the platform layer; the
+// dialogs use them under these names.
+using qavplatform::CheckTrapPort;
+using qavplatform::TrapPort;
+using qavplatform::TrapPortState;
 
 } // namespace nsetup

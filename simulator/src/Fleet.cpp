@@ -129,6 +129,12 @@ bool ApplyKey(PrinterEntry& p, const std::string& key, const std::string& value,
         p.trapVersion = value == "1" ? 1 : 2;
     } else if (IsRawKey(key)) {
         if (!ApplyRawKey(p.raw, key, value, error)) return false;
+    } else if (key == "lenient-get") {
+        if (value != "1" && value != "0") {
+            error = "lenient-get is 1 or 0";
+            return false;
+        }
+        p.lenientGet = value == "1";
     } else if (key.rfind("object.", 0) == 0) {
         const int object = std::atoi(key.c_str() + 7);
         if (object <= 0) {

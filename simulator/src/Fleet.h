@@ -19,7 +19,9 @@
 // status code or its name, e.g. paper-jam), head, dhcp, dhcp-host, rfid-ok,
 // rfid-error, labels, community, write-community, trap-version (1 or 2c),
 // reset-ms (how long a reset keeps the printer silent, default 3000),
-// object.NUMBER[.INSTANCE] = value (any object of the object table).
+// lenient-get (1: a GET of an object without instance is answered with its
+// first instance; 0, the default: a GET needs the instance, as real agents
+// want it), object.NUMBER[.INSTANCE] = value (any object of the object table).
 // Maker printers also take the raw-port keys of RawSettings.h: raw-port
 // (default 9100), com, usb, lpt (device ports on pseudo-terminals and
 // FIFOs; in a [printers] run give each its own path with %n), restart-ms,

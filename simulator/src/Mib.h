@@ -55,8 +55,10 @@ private:
 struct AgentPolicy {
     std::string readCommunity = "kestra";
     std::string writeCommunity = "kestra";
-    // The maker's firmware answers a GET of an object without instance
-    // with the object's first instance; standard agents refuse it.
+    // A lenient agent answers a GET of an object without instance with the
+    // object's first instance; strict ones (every standard agent, and the
+    // simulator's printers unless the fleet asks otherwise) answer
+    // noSuchName (version 1) or noSuchInstance / noSuchObject (2c).
     bool lenientGet = false;
 };
 

@@ -1,7 +1,5 @@
 #include "Printer.h"
 
-#include <arpa/inet.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -156,38 +154,25 @@ Oid StandardInstance(const Oid& base, uint32_t address)
 Value ValueOfType(int type, const std::string& text)
 {
     switch (type) {
-    case 2: return Value::Integer(std::strtoll(text.c_str(), nullptr, 10));
-    case 6: {
+    case kInteger: return Value::Integer(std::strtoll(text.c_str(), nullptr, 10));
+    case kObjectId: {
         Oid o;
         if (!ParseOid(text, o)) o = {0, 0};
         return Value::ObjectId(o);
     }
-    case 64: {
+    case kIpAddress: {
         uint32_t a = 0;
         ParseAddress(text, a);
         return Value::Ip(a);
     }
-    case 65: return Value::Unsigned(kCounter32, std::strtoull(text.c_str(), nullptr, 10) & 0xFFFFFFFFu);
-    case 66: return Value::Unsigned(kGauge32, std::strtoull(text.c_str(), nullptr, 10) & 0xFFFFFFFFu);
-    case 67: return Value::Unsigned(kTimeTicks, std::strtoull(text.c_str(), nullptr, 10) & 0xFFFFFFFFu);
-    case 70: return Value::Unsigned(kCounter64, std::strtoull(text.c_str(), nullptr, 10));
+    case kCounter32: return Value::Unsigned(kCounter32, std::strtoull(text.c_str(), nullptr, 10) & 0xFFFFFFFFu);
+    case kGauge32: return Value::Unsigned(kGauge32, std::strtoull(text.c_str(), nullptr, 10) & 0xFFFFFFFFu);
+    case kTimeTicks: return Value::Unsigned(kTimeTicks, std::strtoull(text.c_str(), nullptr, 10) & 0xFFFFFFFFu);
+    case kCounter64: return Value::Unsigned(kCounter64, std::strtoull(text.c_str(), nullptr, 10));
     default: return Value::Text(text);
     }
 }
 
-std::string AddressText(uint32_t a)
-{
-    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." + std::to_string((a >> 8) & 0xFF) +
-           "." + std::to_string(a & 0xFF);
-}
-
-bool ParseAddress(const std::string& text, uint32_t& hostOrder)
-{
-    in_addr a{};
-    if (::inet_pton(AF_INET, text.c_str(), &a) != 1) return false;
-    hostOrder = ntohl(a.s_addr);
-    return true;
-}
 
 int StatusCodeByName(const std::string& name)
 {
@@ -234,7 +219,7 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
     startMs_ = NowMs();
     policy_.readCommunity = entry.readCommunity;
     policy_.writeCommunity = entry.writeCommunity;
-    policy_.lenientGet = entry.maker && entry.recording.empty();
+    policy_.lenientGet = entry.lenientGet;
     if (!entry.recording.empty()) return LoadRecording(entry.recording, mib_, error);
 
     // Every object of the table, at its instance, with a neutral value of
@@ -249,9 +234,9 @@ bool Printer::Build(const PrinterEntry& entry, const qavres::ObjectTable& table,
         const bool makers = IsPrefix(kEnterprise, base);
         if (makers && !entry.maker) continue;
         const int type = qavres::TypeCodeFromName(typeName);
-        Value v = ValueOfType(type, type == 6 ? "0.0" : type == 64 ? "0.0.0.0" : type == 4 ? "" : "0");
+        Value v = ValueOfType(type, type == kObjectId ? "0.0" : type == kIpAddress ? "0.0.0.0" : type == kOctetString ? "" : "0");
         // Counters of the network groups get plausible, distinct figures.
-        if (type >= 65 && type <= 67 && !makers) v.number = (number * 37 + (entry.address & 0xFF) * 11) % 100000;
+        if (type >= kCounter32 && type <= kTimeTicks && !makers) v.number = (number * 37 + (entry.address & 0xFF) * 11) % 100000;
         const bool writable = makers || number == obj::kContact || number == obj::kName || number == obj::kLocation;
         SetObject(number, v, writable, makers ? 0 : -1);
     }

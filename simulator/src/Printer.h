@@ -9,6 +9,7 @@
 #include "Ber.h"
 #include "Mib.h"
 #include "RawSettings.h"
+#include "qavplatform/Address.h"
 
 namespace qavres {
 class ObjectTable;
@@ -51,16 +52,21 @@ struct PrinterEntry {
     std::string writeCommunity = "kestra";
     int trapVersion = 1;   // 1 or 2 (2c)
     int resetMs = 3000;    // how long a reset leaves the printer silent
+    // A GET of an object without its instance answered with the object's
+    // first instance, as older firmware of the maker did. Off: a GET needs
+    // the instance, as with every standard agent.
+    bool lenientGet = false;
     std::map<int, std::string> objects; // object number (or number.instance) -> value text
     std::map<std::string, std::string> oids; // raw OID -> value text (table type or String)
     RawSettings raw; // raw TCP port, device ports, restart time, reply faults
 };
 
-std::string AddressText(uint32_t hostOrder);
+// Dotted address texts (host-order numbers), the platform layer's.
+using qavplatform::AddressText;
+using qavplatform::ParseAddress;
 // A value of the object table's type code (2, 4, 6, 64, 65, 66, 67, 70) from
 // its text.
 Value ValueOfType(int type, const std::string& text);
-bool ParseAddress(const std::string& text, uint32_t& hostOrder);
 
 // Status codes with names for the command language ("paper-jam" 11, ...).
 int StatusCodeByName(const std::string& name);

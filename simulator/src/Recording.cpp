@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "qavplatform/Address.h"
+
 namespace qavsim {
 
 namespace {
@@ -64,31 +66,31 @@ bool LoadRecording(const std::string& path, Mib& mib, std::string& error)
         }
         Value v;
         switch (std::atoi(tag.c_str())) {
-        case 2: v = Value::Integer(std::strtoll(value.c_str(), nullptr, 10)); break;
-        case 4: v = Value::Text(value); break;
-        case 5: v = Value::Null(); break;
-        case 6: {
+        case kInteger: v = Value::Integer(std::strtoll(value.c_str(), nullptr, 10)); break;
+        case kOctetString: v = Value::Text(value); break;
+        case kNull: v = Value::Null(); break;
+        case kObjectId: {
             Oid o;
             if (!ParseOid(value, o)) o = {0, 0};
             v = Value::ObjectId(o);
             break;
         }
-        case 64: {
+        case kIpAddress: {
             if (hex && value.size() == 4) {
                 v.type = kIpAddress;
                 v.bytes = value;
             } else {
-                unsigned x[4] = {};
-                std::sscanf(value.c_str(), "%u.%u.%u.%u", &x[0], &x[1], &x[2], &x[3]);
-                v = Value::Ip((x[0] << 24) | ((x[1] & 255) << 16) | ((x[2] & 255) << 8) | (x[3] & 255));
+                uint32_t a = 0; // 0.0.0.0 for a text that is no address
+                qavplatform::ParseAddress(value, a);
+                v = Value::Ip(a);
             }
             break;
         }
-        case 65: v = Value::Unsigned(kCounter32, std::strtoull(value.c_str(), nullptr, 10)); break;
-        case 66: v = Value::Unsigned(kGauge32, std::strtoull(value.c_str(), nullptr, 10)); break;
-        case 67: v = Value::Unsigned(kTimeTicks, std::strtoull(value.c_str(), nullptr, 10)); break;
-        case 68: v.type = kOpaque; v.bytes = value; break;
-        case 70: v = Value::Unsigned(kCounter64, std::strtoull(value.c_str(), nullptr, 10)); break;
+        case kCounter32: v = Value::Unsigned(kCounter32, std::strtoull(value.c_str(), nullptr, 10)); break;
+        case kGauge32: v = Value::Unsigned(kGauge32, std::strtoull(value.c_str(), nullptr, 10)); break;
+        case kTimeTicks: v = Value::Unsigned(kTimeTicks, std::strtoull(value.c_str(), nullptr, 10)); break;
+        case kOpaque: v.type = kOpaque; v.bytes = value; break;
+        case kCounter64: v = Value::Unsigned(kCounter64, std::strtoull(value.c_str(), nullptr, 10)); break;
         default: continue;
         }
         for (const Oid& w : writableSystem) writable = writable || w == oid;

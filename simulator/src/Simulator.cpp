@@ -17,6 +17,7 @@
 #include <map>
 #include <sstream>
 
+#include "qavplatform/Ports.h"
 #include "qavres/Resources.h"
 
 namespace qavsim {
@@ -118,10 +119,7 @@ bool Simulator::Start(const Fleet& fleet, int port, std::string& error)
     trapAddress_ = fleet.trapAddress;
     trapPort_ = fleet.trapPort;
     port_ = port;
-    if (trapPort_ <= 0) {
-        const char* env = std::getenv("QAV_TRAP_PORT");
-        trapPort_ = env && std::atoi(env) > 0 ? std::atoi(env) : 162;
-    }
+    if (trapPort_ <= 0) trapPort_ = qavplatform::TrapPort();
     RaiseFileLimit(fleet.printers.size() * 2); // an SNMP socket and a raw port each
     epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
     for (const PrinterEntry& entry : fleet.printers) {

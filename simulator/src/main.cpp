@@ -10,6 +10,7 @@
 #include "Fleet.h"
 #include "Models.h"
 #include "Simulator.h"
+#include "qavplatform/Ports.h"
 #include "qavres/Resources.h"
 
 namespace {
@@ -74,10 +75,7 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    if (port <= 0) {
-        const char* env = std::getenv("QAV_SNMP_PORT");
-        port = env && std::atoi(env) > 0 ? std::atoi(env) : 161;
-    }
+    if (port <= 0) port = qavplatform::SnmpAgentPort();
 
     qavres::ObjectTable table;
     std::string error;

@@ -1,15 +1,22 @@
 // The library's internal conversions: SNMP statuses to result codes, octet
-// strings to text, and the printer-command frames.
+// strings to text, the printer-command frames, received traps and the
+// discovery's answer check.
 #include <gtest/gtest.h>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
 #include <string>
+#include <vector>
 
+#include "Ber.h"
+#include "DiscoveryAnswer.h"
 #include "OctetText.h"
 #include "PrinterCommand.h"
+#include "SnmpAnswer.h"
 #include "SnmpStatus.h"
+#include "TrapDecode.h"
+#include "ncomm/CQBPTrans.h"
 #include "ncomm/QBPResult.h"
 
 namespace {
@@ -156,3 +163,170 @@ TEST(PrinterCommand, MoreThanTwentyRecordsKeepTheFirstTwenty)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------
+// Received traps and discovery answers, from datagrams the simulator's codec
+// writes.
+
+namespace traps {
+
+qavsim::Oid O(const char* text)
+{
+    qavsim::Oid o;
+    qavsim::ParseOid(text, o);
+    return o;
+}
+
+netsnmp_pdu* Decode(const qavsim::Message& m)
+{
+    const std::string bytes = qavsim::Encode(m);
+    return DecodeMessage(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+TEST(TrapDecoding, ClassificationByNotificationOid)
+{
+    struct Row {
+        const char* oid;
+        int generic, specific;
+    };
+    const Row rows[] = {
+        {"1.3.6.1.6.3.1.1.5.1", 0, 0},
+        {"1.3.6.1.6.3.1.1.5.2", 1, 0},
+        {"1.3.6.1.6.3.1.1.5.3", 2, 0},
+        {"1.3.6.1.6.3.1.1.5.4", 3, 0},
+        {"1.3.6.1.6.3.1.1.5.5", 4, 0},
+        {"1.3.6.1.6.3.1.1.5.6", 5, 0},
+        {"1.3.6.1.6.3.1.1.5.8", 7, 99},
+        {"1.3.6.1.4.1.32473.0.99", 7, 99},
+        {"1.3.6.1.4.1.32473.0.12", 6, 12},
+        {"1.3.6.1.6.3.1.1.5.7", 6, 7},
+    };
+    for (const Row& r : rows) {
+        int generic = -1, specific = -1;
+        ClassifyTrap(r.oid, generic, specific);
+        EXPECT_EQ(generic, r.generic) << r.oid;
+        EXPECT_EQ(specific, r.specific) << r.oid;
+    }
+}
+
+TEST(TrapDecoding, Version1TrapGetsItsEnterpriseBindingLast)
+{
+    qavsim::Message m;
+    m.community = "public";
+    m.pduType = qavsim::kTrapV1;
+    m.enterprise = O("1.3.6.1.4.1.32473");
+    m.agentAddress = 0x7F00000B;
+    m.genericTrap = 6;
+    m.specificTrap = 11;
+    m.varbinds = {{O("1.3.6.1.4.1.32473.1.20961.0"), qavsim::Value::Integer(11)}};
+    netsnmp_pdu* pdu = Decode(m);
+    ASSERT_NE(pdu, nullptr);
+    TrapMessage t;
+    ASSERT_TRUE(DecodeTrap(pdu, t));
+    EXPECT_EQ(t.sender, "127.0.0.11"); // no transport: the agent address of the trap
+    EXPECT_EQ(t.enterprise, "1.3.6.1.4.1.32473");
+    EXPECT_EQ(t.trapOid, "1.3.6.1.4.1.32473.0.11");
+    CQBPVb list;
+    CopyPduToVb(list, QBPPdu{t.bindings}, 0);
+    ASSERT_EQ(list.GetSize(), 2);
+    EXPECT_EQ(list.OidAt(1), "1.3.6.1.6.3.1.1.4.3.0");
+    EXPECT_EQ(list.ValueAt(1), "1.3.6.1.4.1.32473");
+    snmp_free_pdu(t.bindings);
+    snmp_free_pdu(pdu);
+}
+
+TEST(TrapDecoding, Version2cNotificationWithoutTrapOidIsNoTrap)
+{
+    qavsim::Message m;
+    m.version = 1;
+    m.community = "public";
+    m.pduType = qavsim::kTrapV2;
+    m.varbinds = {{O("1.3.6.1.2.1.1.3.0"), qavsim::Value::Unsigned(qavsim::kTimeTicks, 5)},
+                  {O("1.3.6.1.6.3.1.1.4.1.0"), qavsim::Value::ObjectId(O("1.3.6.1.6.3.1.1.5.3"))},
+                  {O("1.3.6.1.2.1.2.2.1.1.3"), qavsim::Value::Integer(3)}};
+    netsnmp_pdu* pdu = Decode(m);
+    ASSERT_NE(pdu, nullptr);
+    TrapMessage t;
+    ASSERT_TRUE(DecodeTrap(pdu, t));
+    EXPECT_EQ(t.trapOid, "1.3.6.1.6.3.1.1.5.3");
+    EXPECT_EQ(t.enterprise, "");
+    CQBPVb list;
+    CopyPduToVb(list, QBPPdu{t.bindings}, 0);
+    ASSERT_EQ(list.GetSize(), 1); // sysUpTime and snmpTrapOID are no bindings
+    EXPECT_EQ(list.OidAt(0), "1.3.6.1.2.1.2.2.1.1.3");
+    snmp_free_pdu(t.bindings);
+    snmp_free_pdu(pdu);
+
+    m.varbinds.erase(m.varbinds.begin() + 1);
+    pdu = Decode(m);
+    ASSERT_NE(pdu, nullptr);
+    EXPECT_FALSE(DecodeTrap(pdu, t));
+    snmp_free_pdu(pdu);
+}
+
+TEST(DiscoveryAnswers, RangesHoldTheirEndsAndReversedOnesNothing)
+{
+    const std::vector<uint32_t> ranges = {0x0A000005, 0x0A000009, 0x0A000020, 0x0A000010};
+    EXPECT_FALSE(InRanges(0x0A000004, ranges));
+    EXPECT_TRUE(InRanges(0x0A000005, ranges));
+    EXPECT_TRUE(InRanges(0x0A000009, ranges));
+    EXPECT_FALSE(InRanges(0x0A00000A, ranges));
+    EXPECT_FALSE(InRanges(0x0A000015, ranges)); // in the reversed pair
+    EXPECT_FALSE(InRanges(0x0A000005, {}));
+}
+
+TEST(DiscoveryAnswers, OnlyTheAnswerToTheRequestFromTheAgentsPort)
+{
+    qavsim::Message m;
+    m.community = "kestra";
+    m.pduType = qavsim::kGetResponse;
+    m.requestId = 1;
+    m.varbinds = {{O("1.3.6.1.2.1.1.2.0"), qavsim::Value::ObjectId(O("1.3.6.1.4.1.32473.2.1"))}};
+    auto bytes = [](const qavsim::Message& msg) { return qavsim::Encode(msg); };
+    auto is = [](const std::string& b) {
+        return IsDiscoveryAnswer(reinterpret_cast<const unsigned char*>(b.data()), static_cast<int>(b.size()));
+    };
+    const std::string good = bytes(m);
+    EXPECT_TRUE(is(good));
+    const auto* data = reinterpret_cast<const unsigned char*>(good.data());
+    const int length = static_cast<int>(good.size());
+    const std::vector<uint32_t> range = {0x0A000001, 0x0A0000FE};
+    EXPECT_TRUE(AcceptDiscoveryAnswer(data, length, 0x0A000005, 161, 161, &range));
+    EXPECT_TRUE(AcceptDiscoveryAnswer(data, length, 0xC0A80001, 161, 161, nullptr)); // broadcast: any sender
+    EXPECT_FALSE(AcceptDiscoveryAnswer(data, length, 0x0A000005, 1161, 161, &range));
+    EXPECT_FALSE(AcceptDiscoveryAnswer(data, length, 0x0A0000FF, 161, 161, &range));
+
+    qavsim::Message other = m;
+    other.requestId = 257; // its low byte is the request's id
+    EXPECT_FALSE(is(bytes(other)));
+    other = m;
+    other.community = "kestrA";
+    EXPECT_FALSE(is(bytes(other)));
+    other = m;
+    other.version = 1;
+    EXPECT_FALSE(is(bytes(other)));
+    other = m;
+    other.errorStatus = 2;
+    other.errorIndex = 1;
+    EXPECT_FALSE(is(bytes(other)));
+    other = m;
+    other.varbinds.clear();
+    EXPECT_FALSE(is(bytes(other)));
+    EXPECT_FALSE(is(good + std::string(1, '\0')));
+    EXPECT_FALSE(is(good.substr(0, good.size() - 1)));
+
+    // The binding's name must be an OID (its last byte ends a sub-identifier),
+    // and no tag may take more than one byte, as in SNMP none does.
+    const std::string name("\x06\x08\x2b\x06\x01\x02\x01\x01\x02\x00", 10);
+    const size_t at = good.find(name);
+    ASSERT_NE(at, std::string::npos);
+    std::string badName = good;
+    badName[at + name.size() - 1] = '\x80';
+    EXPECT_FALSE(is(badName));
+    std::string longTag = good;
+    ASSERT_EQ(longTag[at + name.size()], '\x06'); // the value's tag
+    longTag[at + name.size()] = '\xDF';
+    EXPECT_FALSE(is(longTag));
+}
+
+} // namespace traps

@@ -49,11 +49,24 @@ public:
         Clock::time_point at;
         std::chrono::nanoseconds arrived; // the kernel's receive time stamp
     };
-    using Replies = std::function<std::vector<Bytes>(uint32_t to)>;
+    // One answer: its bytes, sent from the address the request went to
+    // (or `from`, host order), from the peer's port (or another one).
+    struct Reply {
+        Reply(Bytes bytes) : data(std::move(bytes)) {}
+        Reply(Bytes bytes, uint32_t source, bool fromOtherPort = false)
+            : data(std::move(bytes)), from(source), otherPort(fromOtherPort)
+        {
+        }
+        Bytes data;
+        uint32_t from = 0;
+        bool otherPort = false;
+    };
+    using Replies = std::function<std::vector<Reply>(uint32_t to)>;
 
     explicit UdpPeer(Replies replies = nullptr) : replies_(std::move(replies))
     {
         socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        otherSocket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         int on = 1;
         ::setsockopt(socket_, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
         ::setsockopt(socket_, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
@@ -75,6 +88,7 @@ public:
         stop_ = true;
         thread_.join();
         ::close(socket_);
+        ::close(otherSocket_);
         if (hadPort_) {
             ::setenv("QAV_SNMP_PORT", oldPort_.c_str(), 1);
         } else {
@@ -138,33 +152,16 @@ private:
                 requests_.push_back({ntohl(to.s_addr), Bytes(buf, buf + n), Clock::now(), arrived});
             }
             if (!replies_) continue;
-            for (const Bytes& reply : replies_(ntohl(to.s_addr))) Answer(from, to, reply);
+            for (const Reply& reply : replies_(ntohl(to.s_addr))) {
+                qavtest::SendDatagramFrom(reply.otherPort ? otherSocket_ : socket_, from,
+                                          reply.from ? reply.from : ntohl(to.s_addr), reply.data.data(),
+                                          reply.data.size());
+            }
         }
     }
-    // Sends from the address the request went to.
-    void Answer(const sockaddr_in& peer, in_addr source, const Bytes& reply)
-    {
-        char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-        iovec iov{const_cast<unsigned char*>(reply.data()), reply.size()};
-        msghdr msg{};
-        msg.msg_name = const_cast<sockaddr_in*>(&peer);
-        msg.msg_namelen = sizeof peer;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        cmsghdr* c = CMSG_FIRSTHDR(&msg);
-        c->cmsg_level = IPPROTO_IP;
-        c->cmsg_type = IP_PKTINFO;
-        c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-        in_pktinfo info{};
-        info.ipi_spec_dst = source;
-        std::memcpy(CMSG_DATA(c), &info, sizeof info);
-        ::sendmsg(socket_, &msg, 0);
-    }
-
     Replies replies_;
     int socket_ = -1;
+    int otherSocket_ = -1; // any other port
     int port_ = 0;
     bool hadPort_ = false;
     std::string oldPort_;
@@ -252,15 +249,33 @@ Bytes Cat(std::initializer_list<Bytes> parts)
     return out;
 }
 
-// An SNMPv1 message with the PDU tag, error status and a binding list whose
-// content is an OCTET STRING of `fill` bytes.
+// An answer as an agent would send it, field by field.
+struct Answer {
+    int version = 0; // SNMP version 1
+    std::string community = "kestra";
+    unsigned char pduTag = 0xA2; // GetResponse
+    int requestId = 1;
+    int errorStatus = 0;
+    Bytes oid = {0x2b, 0x06, 0x01, 0x02, 0x01, 0x01, 0x02, 0x00}; // sysObjectID.0, encoded
+    size_t fill = 0; // the value: an OCTET STRING of this many bytes
+
+    Bytes Encode() const
+    {
+        auto integer = [](int v) { return Bytes{0x02, 0x01, static_cast<unsigned char>(v)}; };
+        const Bytes binding = Tlv(0x30, Cat({Tlv(0x06, oid), Tlv(0x04, Bytes(fill, 'x'))}));
+        const Bytes pdu = Tlv(pduTag, Cat({integer(requestId), integer(errorStatus), integer(0), Tlv(0x30, binding)}));
+        return Tlv(0x30, Cat({integer(version), Tlv(0x04, Bytes(community.begin(), community.end())), pdu}));
+    }
+};
+
 Bytes Message(unsigned char pduTag, int errorStatus, size_t fill)
 {
-    const Bytes community = {'k', 'e', 's', 't', 'r', 'a'};
-    const Bytes list = Tlv(0x30, Tlv(0x04, Bytes(fill, 'x')));
-    const Bytes pdu = Tlv(pduTag, Cat({{0x02, 0x01, 0x01}, {0x02, 0x01, static_cast<unsigned char>(errorStatus)},
-                                       {0x02, 0x01, 0x00}, list}));
-    return Tlv(0x30, Cat({{0x02, 0x01, 0x00}, Tlv(0x04, community), pdu}));
+    Answer a;
+    a.pduTag = pduTag;
+    a.errorStatus = errorStatus;
+    a.fill = fill;
+    a.oid = {0x2b}; // 1.3: the shortest OID, so that short answers can be built
+    return a.Encode();
 }
 
 // A message of exactly `total` bytes (empty when none can be built).
@@ -498,7 +513,7 @@ TEST(SearchRange, EmptyAndReversedRangesSendNothingAndWaitTheirWindow)
 
 TEST(SearchRange, CancelEndsTheSearchWithinOneAddress)
 {
-    UdpPeer peer([](uint32_t to) -> std::vector<Bytes> {
+    UdpPeer peer([](uint32_t to) -> std::vector<UdpPeer::Reply> {
         if (to == Host(3)) return {MessageOfLength(40, 0)};
         return {};
     });
@@ -521,11 +536,33 @@ TEST(SearchRange, CancelEndsTheSearchWithinOneAddress)
     EXPECT_EQ(s.SearchGetResult(), QBP_SEARCH_CANCELLED);
 }
 
+// Runs a range search over slots 1..last of this process's loopback
+// addresses against a peer that answers each slot with its list; the slots
+// whose answers counted, in order.
+std::vector<int> FoundOver(int last, const std::map<int, std::vector<UdpPeer::Reply>>& answers)
+{
+    UdpPeer peer([&answers](uint32_t to) -> std::vector<UdpPeer::Reply> {
+        for (const auto& [slot, list] : answers) {
+            if (Host(slot) == to) return list;
+        }
+        return {};
+    });
+    EXPECT_TRUE(peer.Ok());
+    CQBPSearch s;
+    std::vector<std::string> ranges = {Range(1, last)};
+    EXPECT_EQ(s.SingleSearchPrinter(kSysObjectId, 1, &ranges), 0);
+    EXPECT_EQ(WaitEnd(s, 5000), 0);
+    std::vector<int> found = Slots(s);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
 TEST(SearchResponses, OnlyErrorFreeGetResponsesOfThirtyTo512BytesCount)
 {
-    std::map<int, std::vector<Bytes>> answers;
-    answers[1] = {MessageOfLength(30, 0)};            // shortest accepted
-    answers[2] = {MessageOfLength(29, 0)};            // too short
+    std::map<int, std::vector<UdpPeer::Reply>> answers;
+    answers[1] = {MessageOfLength(33, 0)};            // shortest possible answer
+    const Bytes cut = MessageOfLength(40, 0);
+    answers[2] = {Bytes(cut.begin(), cut.begin() + 29)}; // too short
     answers[3] = {MessageOfLength(513, 0)};           // too long
     answers[4] = {MessageOfLength(512, 0)};           // longest accepted, long length forms
     answers[5] = {MessageOfLength(300, 2)};           // noSuchName, long PDU length
@@ -537,43 +574,96 @@ TEST(SearchResponses, OnlyErrorFreeGetResponsesOfThirtyTo512BytesCount)
     answers[12] = {MessageOfLength(140, 0)};          // long outer length, short PDU length
     answers[13] = {MessageOfLength(60, 5)};           // genErr
     for (const auto& [slot, list] : answers) {
-        for (const Bytes& b : list) ASSERT_FALSE(b.empty()) << slot;
+        for (const UdpPeer::Reply& r : list) ASSERT_FALSE(r.data.empty()) << slot;
     }
-    ASSERT_EQ(answers[12][0][1], 0x81);
-    ASSERT_EQ(answers[12][0][14], 0xA2);
-    ASSERT_LT(answers[12][0][15], 0x80);
-    ASSERT_EQ(answers[5][0][16], 0x82);
+    ASSERT_EQ(answers[12][0].data[1], 0x81);
+    ASSERT_EQ(answers[12][0].data[14], 0xA2);
+    ASSERT_LT(answers[12][0].data[15], 0x80);
+    ASSERT_EQ(answers[5][0].data[16], 0x82);
 
-    UdpPeer peer([&answers](uint32_t to) -> std::vector<Bytes> {
-        for (const auto& [slot, list] : answers) {
-            if (Host(slot) == to) return list;
-        }
-        return {};
+    EXPECT_EQ(FoundOver(14, answers), (std::vector<int>{1, 4, 7, 12}));
+}
+
+// Datagrams that look like answers but answer nothing we asked. Slot 1
+// answers as it should, so that the search is seen to work.
+TEST(SearchResponses, ForgedAnswersAreNotCounted)
+{
+    auto answer = [](auto change) {
+        Answer a;
+        change(a);
+        return a.Encode();
+    };
+    Bytes notSequence = answer([](Answer&) {});
+    notSequence[0] = 0x31; // a SET, not a SEQUENCE
+    Bytes trailing = answer([](Answer&) {});
+    trailing.push_back(0x00); // a byte after the message
+    // 30 bytes that pass a look at the GetResponse tag and the error status
+    // byte only: the message's start, then no binding list.
+    Bytes nearGarbage = {0x30, 0x1C, 0x02, 0x01, 0x00, 0x04, 0x06, 'k', 'e', 's', 't', 'r', 'a', 0xA2, 0x0F,
+                         0x02, 0x01, 0x01, 0x02, 0x01, 0x00, 0x02, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    ASSERT_EQ(nearGarbage.size(), 30u);
+
+    std::map<int, std::vector<UdpPeer::Reply>> answers;
+    answers[1] = {answer([](Answer&) {})};
+    answers[2] = {answer([](Answer& a) { a.requestId = 2; })};
+    answers[3] = {answer([](Answer& a) { a.community = "public"; })};
+    answers[4] = {notSequence};
+    answers[5] = {UdpPeer::Reply(answer([](Answer&) {}), Host(5), true)}; // from another port
+    answers[6] = {nearGarbage};
+    answers[7] = {UdpPeer::Reply(answer([](Answer&) {}), Host(200))}; // from outside the ranges
+    answers[8] = {answer([](Answer& a) { a.version = 1; })};           // another SNMP version
+    answers[9] = {trailing};
+    answers[10] = {answer([](Answer& a) { a.oid.clear(); })};          // a binding without a name
+    EXPECT_EQ(FoundOver(10, answers), std::vector<int>{1});
+}
+
+// Whether this process may give a socket the discovery's receive buffer
+// (8 MiB, which the kernel reports doubled): root may go beyond
+// net.core.rmem_max, other users only up to it.
+bool LargeReceiveBuffersAllowed(int& granted)
+{
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int room = 8 * 1024 * 1024;
+    if (::setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &room, sizeof room) != 0)
+        ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, &room, sizeof room);
+    socklen_t length = sizeof granted;
+    ::getsockopt(s, SOL_SOCKET, SO_RCVBUF, &granted, &length);
+    ::close(s);
+    return granted >= 2 * room;
+}
+
+// A burst like the one that answers a broadcast on a large network: 10,000
+// printers answer within a few hundred milliseconds, faster than the search
+// takes their answers one by one. Every one of them is found.
+TEST(SearchResponses, BurstOfTenThousandAnswersIsFoundWhole)
+{
+    int granted = 0;
+    if (!LargeReceiveBuffersAllowed(granted))
+        GTEST_SKIP() << "receive buffers of this user are limited to " << granted / 2
+                     << " bytes (net.core.rmem_max): a burst this large does not fit";
+    constexpr int kPrinters = 10000;
+    uint32_t block = 0;
+    {
+        in_addr a{};
+        ASSERT_EQ(::inet_pton(AF_INET, qavtest::LoopbackBlock().c_str(), &a), 1);
+        block = ntohl(a.s_addr);
+    }
+    const Bytes reply = Answer().Encode();
+    UdpPeer peer([&](uint32_t to) -> std::vector<UdpPeer::Reply> {
+        std::vector<UdpPeer::Reply> burst;
+        for (int i = 0; i < kPrinters; ++i) burst.emplace_back(reply, block + static_cast<uint32_t>(i));
+        return burst;
     });
     ASSERT_TRUE(peer.Ok());
     CQBPSearch s;
-    std::vector<std::string> ranges = {Range(1, 14)};
-    ASSERT_EQ(s.SingleSearchPrinter(kSysObjectId, 1, &ranges), 0);
-    EXPECT_EQ(WaitEnd(s, 5000), 0);
-    std::vector<int> found = Slots(s);
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (std::vector<int>{1, 4, 7, 12}));
-    EXPECT_EQ(s.SearchGetSize(), 4);
-    EXPECT_EQ(s.SearchGetAt(4), 0ul);
-    EXPECT_EQ(s.SearchGetAt(-1), 0ul);
-
-    // A result is the address in network order: its bytes are the octets.
-    const unsigned long first = s.SearchGetAt(0);
-    EXPECT_EQ(first >> 32, 0ul);
-    const auto* b = reinterpret_cast<const unsigned char*>(&first);
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-    EXPECT_EQ(std::string(text), qavtest::LoopbackAddress(SlotOf(first)));
+    ASSERT_EQ(s.SearchPrinter(kSysObjectId, 2, qavtest::LoopbackAddress(5).c_str()), 0);
+    EXPECT_EQ(WaitEnd(s, 6000), 0);
+    EXPECT_EQ(s.SearchGetSize(), kPrinters);
 }
 
 TEST(SearchPrinterTo, OneDatagramToTheGivenAddressAndItsAnswerCounts)
 {
-    UdpPeer peer([](uint32_t to) -> std::vector<Bytes> {
+    UdpPeer peer([](uint32_t to) -> std::vector<UdpPeer::Reply> {
         if (to == Host(5)) return {MessageOfLength(44, 0), MessageOfLength(44, 0)};
         return {};
     });
@@ -587,6 +677,16 @@ TEST(SearchPrinterTo, OneDatagramToTheGivenAddressAndItsAnswerCounts)
     EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(1000));
     EXPECT_EQ(peer.Count(), 1u);
     EXPECT_EQ(Slots(s), std::vector<int>{5});
+    EXPECT_EQ(s.SearchGetAt(1), 0ul);
+    EXPECT_EQ(s.SearchGetAt(-1), 0ul);
+
+    // A result is the address in network order: its bytes are the octets.
+    const unsigned long first = s.SearchGetAt(0);
+    EXPECT_EQ(first >> 32, 0ul);
+    const auto* b = reinterpret_cast<const unsigned char*>(&first);
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+    EXPECT_EQ(std::string(text), qavtest::LoopbackAddress(5));
 
     // An address that is not dotted IPv4 text is refused, never broadcast.
     QBPSetLastError(0);
@@ -610,7 +710,7 @@ TEST(SearchObject, CancelWithoutASearchIsRefused)
 
 TEST(SearchObject, DestroyingOrRestartingARunningSearchStopsItsThreads)
 {
-    UdpPeer peer([](uint32_t to) -> std::vector<Bytes> { return {MessageOfLength(40, 0)}; });
+    UdpPeer peer([](uint32_t to) -> std::vector<UdpPeer::Reply> { return {MessageOfLength(40, 0)}; });
     ASSERT_TRUE(peer.Ok());
     std::vector<std::string> ranges = {Range(1, 254)};
     {

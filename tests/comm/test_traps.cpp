@@ -2,7 +2,9 @@
 // traps to the library's receiver on a loopback trap port of this test's own.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "Ber.h"
 #include "TestPeers.h"
 #include "ncomm/CQBPTrans.h"
 #include "ncomm/QBPLastError.h"
@@ -202,6 +205,83 @@ TEST_F(Traps, SlowOwnerNeverHoldsUpTheOthers)
         ASSERT_EQ(sa.GetTrap(g, s, ent, sizeof ent, list), 0);
         EXPECT_EQ(s, 30 + i);
     }
+}
+
+// net-snmp's snmpinform waits for the answer to its inform and repeats it
+// until one comes (here every two seconds, three times).
+TEST_F(Traps, InformIsAnsweredAtOnceAndHandledOnce)
+{
+    int rc;
+    CQBPTrans t(rc, 1);
+    Collector c;
+    ASSERT_EQ(t.StartAllTrap(&Collector::Callback, &c), 0);
+    const std::string from = qavtest::LoopbackAddress(29);
+    const auto started = std::chrono::steady_clock::now();
+    const std::string out = qavtest::RunCommand(
+        "snmpinform -M /nonexistent -m '' -t 2 -r 3 --clientaddr=" + from + " -v2c -c public " + Target() +
+            " '' 1.3.6.1.4.1.32473.0.11 1.3.6.1.4.1.32473.1.20961.0 i 11; echo exit=$?",
+        true);
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Timeout"), std::string::npos) << out;
+    EXPECT_LT(took, std::chrono::milliseconds(1800)) << out; // answered, not repeated
+    ASSERT_TRUE(c.WaitFor(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // long enough for a repeat
+    std::lock_guard<std::mutex> lock(c.mutex);
+    ASSERT_EQ(c.traps.size(), 1u);
+    EXPECT_EQ(c.traps[0].sender, from);
+    EXPECT_EQ(c.traps[0].generic, 6);
+    EXPECT_EQ(c.traps[0].specific, 11);
+}
+
+// An inform whose answer was lost comes again with the same request id: it
+// is answered again but handed over once.
+TEST_F(Traps, RepeatedInformIsAnsweredAgainButHandledOnce)
+{
+    int rc;
+    CQBPTrans t(rc, 1);
+    Collector c;
+    ASSERT_EQ(t.StartAllTrap(&Collector::Callback, &c), 0);
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in self{};
+    self.sin_family = AF_INET;
+    ::inet_pton(AF_INET, qavtest::LoopbackAddress(30).c_str(), &self.sin_addr);
+    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&self), sizeof self), 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(TrapPort()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+
+    auto inform = [](int32_t requestId, uint32_t specific) {
+        qavsim::Message m;
+        m.version = 1;
+        m.community = "public";
+        m.pduType = qavsim::kInformRequest;
+        m.requestId = requestId;
+        m.varbinds = {{{1, 3, 6, 1, 2, 1, 1, 3, 0}, qavsim::Value::Unsigned(qavsim::kTimeTicks, 100)},
+                      {{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, qavsim::Value::ObjectId({1, 3, 6, 1, 4, 1, 32473, 0, specific})}};
+        return qavsim::Encode(m);
+    };
+    // The answer to one datagram: its request id, or -1 when none comes.
+    auto exchange = [&](const std::string& datagram) -> long {
+        ::sendto(s, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        pollfd p{s, POLLIN, 0};
+        if (::poll(&p, 1, 2000) <= 0) return -1;
+        uint8_t buf[2048];
+        const ssize_t n = ::recv(s, buf, sizeof buf, 0);
+        const auto answer = qavsim::Decode(buf, n > 0 ? static_cast<size_t>(n) : 0);
+        return answer && answer->pduType == qavsim::kGetResponse ? answer->requestId : -2;
+    };
+    EXPECT_EQ(exchange(inform(4242, 13)), 4242);
+    EXPECT_EQ(exchange(inform(4242, 13)), 4242); // the repeat
+    EXPECT_EQ(exchange(inform(4243, 14)), 4243); // a new inform
+    ::close(s);
+    ASSERT_TRUE(c.WaitFor(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::lock_guard<std::mutex> lock(c.mutex);
+    ASSERT_EQ(c.traps.size(), 2u);
+    EXPECT_EQ(c.traps[0].specific, 13);
+    EXPECT_EQ(c.traps[1].specific, 14);
 }
 
 TEST_F(Traps, BusyTrapPortIsReported)

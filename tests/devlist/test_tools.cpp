@@ -102,7 +102,8 @@ TEST(Qavctl, ConfigReadsAndWritesInPlace)
     EXPECT_EQ(Shell(env + kQavctl + " config QAVMgmtConfig.INI Community WriteCommunityName", &out), 1);
     ASSERT_EQ(Shell(env + kQavctl + " config " + Quoted(file) + " Community WriteCommunityName 'pri vate'"), 0);
     EXPECT_EQ(qavtest::ReadFile(file), "; kept\n[Community]\nReadCommunityName=public\nWriteCommunityName=pri vate\n");
-    EXPECT_EQ(Shell(env + kQavctl + " config " + Quoted(dir.File("none/x.ini")) + " S K V", &out), 1);
+    EXPECT_EQ(Shell(env + kQavctl + " config " + Quoted(dir.File("none/QAVMgmtConfig.INI")) + " Startup ShowList 1", &out),
+              1);
     EXPECT_EQ(Shell(kQavctl + " config onlyfile", &out), 2);
 }
 

@@ -196,6 +196,23 @@ TEST(SimFleet, RunsSkipNetworkAndBroadcastNumbers)
     EXPECT_EQ(fleet.printers[9].model, "QAV M-UG2");
 }
 
+TEST(SimFleet, LenientGetIsAKeyOfItsOwn)
+{
+    Fleet fleet;
+    std::string error;
+    ASSERT_TRUE(ParseFleet("[printer]\naddress = 127.9.0.1\n[printer]\naddress = 127.9.0.2\nlenient-get = 1\n"
+                           "[printer]\naddress = 127.9.0.3\nkind = standard\nlenient-get = 0\n",
+                           ".", ".", fleet, error))
+        << error;
+    ASSERT_EQ(fleet.printers.size(), 3u);
+    EXPECT_FALSE(fleet.printers[0].lenientGet); // the maker's printers are strict by default
+    EXPECT_TRUE(fleet.printers[1].lenientGet);
+    EXPECT_FALSE(fleet.printers[2].lenientGet);
+    Fleet bad;
+    EXPECT_FALSE(ParseFleet("[printer]\naddress = 127.9.0.1\nlenient-get = yes\n", ".", ".", bad, error));
+    EXPECT_NE(error.find("lenient-get"), std::string::npos) << error;
+}
+
 TEST(SimFleet, BadFleetsAreRefusedWithTheReason)
 {
     Fleet fleet;

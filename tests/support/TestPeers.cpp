@@ -142,6 +142,27 @@ std::string LoopbackBlock()
     return "127." + std::to_string(250 + pid % 5) + "." + std::to_string(((pid / 5) % 50) * 5) + ".1";
 }
 
+bool SendDatagramFrom(int socket, const sockaddr_in& to, uint32_t from, const void* data, size_t size)
+{
+    char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    iovec iov{const_cast<void*>(data), size};
+    msghdr msg{};
+    msg.msg_name = const_cast<sockaddr_in*>(&to);
+    msg.msg_namelen = sizeof to;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&msg);
+    c->cmsg_level = IPPROTO_IP;
+    c->cmsg_type = IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_spec_dst.s_addr = htonl(from);
+    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    return ::sendmsg(socket, &msg, 0) == static_cast<ssize_t>(size);
+}
+
 std::string RunCommand(const std::string& commandLine, bool withErrors)
 {
     const std::string cmd = commandLine + (withErrors ? " 2>&1" : " 2>/dev/null");

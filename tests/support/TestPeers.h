@@ -2,6 +2,7 @@
 // own, and the SNMP agents (net-snmp's snmpd, snmpsim) started on them.
 #pragma once
 
+#include <netinet/in.h>
 #include <sys/types.h>
 
 #include <map>
@@ -58,6 +59,11 @@ std::string LoopbackAddress(int slot);
 // The first address of a large block of loopback addresses (room for a few
 // thousand printers) of this test process's own, apart from LoopbackAddress.
 std::string LoopbackBlock();
+
+// Sends one UDP datagram on the socket as if from the local address `from`
+// (host order): with the loopback device every 127.x.y.z is local, so one
+// socket stands in for many hosts. False when it could not be sent.
+bool SendDatagramFrom(int socket, const sockaddr_in& to, uint32_t from, const void* data, size_t size);
 
 // Runs a command line through the shell and returns its standard output
 // (standard error is appended when `withErrors`).

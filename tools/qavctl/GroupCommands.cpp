@@ -3,6 +3,8 @@
 #include <string>
 
 #include "Commands.h"
+#include "SettingsSchema.h"
+#include "qavplatform/Address.h"
 #include "nlist/Nlist.h"
 #include "qavsettings/DataFolder.h"
 #include "qavsettings/Profile.h"
@@ -15,13 +17,6 @@ namespace {
 std::string SettingsPath(const std::string& file)
 {
     return file.find('/') == std::string::npos ? qavsettings::DataFilePath(file) : file;
-}
-
-std::string Dotted(uint32_t a)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255);
-    return buf;
 }
 
 void PrintCriterion(const char* label, const char* value)
@@ -66,7 +61,7 @@ int RunGroups(const Args& args)
             const uint32_t address = GetPrinterFromGroupData(i, k);
             ListData r;
             GetItemFromListData(&r, FindListDatabyIPAddress(address));
-            std::printf("    member %s %s\n", Dotted(address).c_str(), r.name);
+            std::printf("    member %s %s\n", qavplatform::AddressText(address).c_str(), r.name);
         }
     }
     for (int j = 0; j < printers; ++j) {
@@ -76,7 +71,7 @@ int RunGroups(const Args& args)
         char now[260];
         const int icon = GetStatusTextAndIcon(r.kind == 1 ? 1 : 0, r.printerStatus, r.errorCode, r.headStatus, now,
                                               sizeof now);
-        std::printf("printer %d: %s %s\n", j, Dotted(r.ipAddress).c_str(), r.name);
+        std::printf("printer %d: %s %s\n", j, qavplatform::AddressText(r.ipAddress).c_str(), r.name);
         std::printf("    status     %s (printer status %d; as %s printer: %s, icon %d)\n", stored.c_str(),
                     r.printerStatus, r.kind == 1 ? "the maker's" : "another", now, icon);
         PrintCriterion("model", r.model);
@@ -94,8 +89,15 @@ int RunConfig(const Args& args)
 {
     if (args.size() != 3 && args.size() != 4) return UsageError("config takes FILE SECTION KEY [VALUE]");
     const std::string path = SettingsPath(args[0]);
+    // Only the product's own files, keys and values: a misspelt name would
+    // otherwise be written where no program ever reads it.
+    Setting setting;
+    std::string why;
+    if (!LookUpSetting(path.substr(path.rfind('/') + 1), args[1], args[2], setting, why)) return UsageError(why);
     if (args.size() == 4) {
-        if (!qavsettings::WriteProfileString(args[1], args[2], args[3], path)) {
+        if (!CheckSettingValue(setting.type, args[3], why))
+            return UsageError("[" + setting.section + "] " + setting.key + " of " + args[0] + ": " + why);
+        if (!qavsettings::WriteProfileString(setting.section, setting.key, args[3], path)) {
             std::fprintf(stderr, "qavctl: %s: the key cannot be written\n", path.c_str());
             return 1;
         }
@@ -106,11 +108,12 @@ int RunConfig(const Args& args)
         std::fprintf(stderr, "qavctl: %s: cannot be read\n", path.c_str());
         return 1;
     }
-    if (!doc.Has(args[1], args[2])) {
-        std::fprintf(stderr, "qavctl: [%s] %s is not set in %s\n", args[1].c_str(), args[2].c_str(), path.c_str());
+    if (!doc.Has(setting.section, setting.key)) {
+        std::fprintf(stderr, "qavctl: [%s] %s is not set in %s\n", setting.section.c_str(), setting.key.c_str(),
+                     path.c_str());
         return 1;
     }
-    std::printf("%s\n", doc.GetString(args[1], args[2]).c_str());
+    std::printf("%s\n", doc.GetString(setting.section, setting.key).c_str());
     return 0;
 }
 

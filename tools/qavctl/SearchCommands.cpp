@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "Commands.h"
@@ -15,26 +16,13 @@
 #include "ncomm/QBPResult.h"
 #include "nlist/DeviceSearch.h"
 #include "nlist/Nlist.h"
+#include "qavplatform/Address.h"
 #include "qavres/Resources.h"
 #include "qavsettings/DataFolder.h"
 
 namespace qavctl {
 
 namespace {
-
-bool ValidAddress(const std::string& text)
-{
-    in_addr probe{};
-    return ::inet_pton(AF_INET, text.c_str(), &probe) == 1;
-}
-
-std::string Dotted(uint32_t hostOrder)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", hostOrder >> 24, (hostOrder >> 16) & 255, (hostOrder >> 8) & 255,
-                  hostOrder & 255);
-    return buf;
-}
 
 // Follows the search on standard error: the phases and the end.
 class ProgressPrinter : public nlist::SearchObserver {
@@ -67,13 +55,18 @@ int RunDiscover(const Args& args)
         const std::string& value = args[++i];
         if (a == "--range") {
             const size_t dash = value.find('-');
-            const std::string first = value.substr(0, dash);
-            const std::string last = dash == std::string::npos ? first : value.substr(dash + 1);
-            if (!ValidAddress(first) || !ValidAddress(last))
+            const std::string firstText = value.substr(0, dash);
+            const std::string lastText = dash == std::string::npos ? firstText : value.substr(dash + 1);
+            uint32_t first = 0, last = 0;
+            if (!qavplatform::ParseAddress(firstText, first) || !qavplatform::ParseAddress(lastText, last))
                 return UsageError("bad range '" + value + "': A-B of dotted IPv4 addresses, or one address");
-            ranges.push_back(first + "-" + last);
+            // A range typed last address first means the same addresses, as
+            // in the search settings dialog.
+            if (first > last) std::swap(first, last);
+            ranges.push_back(qavplatform::AddressText(first) + "-" + qavplatform::AddressText(last));
         } else if (a == "--to") {
-            if (!ValidAddress(value)) return UsageError("bad address '" + value + "'");
+            uint32_t address = 0;
+            if (!qavplatform::ParseAddress(value, address)) return UsageError("bad address '" + value + "'");
             broadcastTo = value;
         } else {
             char* end = nullptr;
@@ -96,14 +89,15 @@ int RunDiscover(const Args& args)
                        ? search.SearchPrinter(oid.c_str(), seconds, broadcastTo.empty() ? nullptr : broadcastTo.c_str())
                        : search.SingleSearchPrinter(oid.c_str(), seconds, &ranges);
     if (rc != 0) {
-        std::fprintf(stderr, "qavctl: the discovery did not start: %d (error %d)\n", rc, QBPGetLastError());
+        std::fprintf(stderr, "qavctl: the discovery did not start: error %d: %s (system error %d)\n", rc,
+                     QBPResultText(rc), QBPGetLastError());
         return 1;
     }
     // Each address is printed when it answers.
     int printed = 0;
     auto printNew = [&] {
         for (const int size = search.SearchGetSize(); printed < size; ++printed) {
-            std::printf("%s\n", Dotted(ntohl(static_cast<uint32_t>(search.SearchGetAt(printed)))).c_str());
+            std::printf("%s\n", qavplatform::AddressText(ntohl(static_cast<uint32_t>(search.SearchGetAt(printed)))).c_str());
             std::fflush(stdout);
         }
     };
@@ -115,7 +109,8 @@ int RunDiscover(const Args& args)
     const int result = search.SearchGetResult();
     std::fprintf(stderr, "%d answered in %d s\n", printed, seconds);
     if (result != 0) {
-        std::fprintf(stderr, "qavctl: the discovery ended with %d (error %d)\n", result, QBPGetLastError());
+        std::fprintf(stderr, "qavctl: the discovery ended with error %d: %s (system error %d)\n", result,
+                     QBPResultText(result), QBPGetLastError());
         return 1;
     }
     return 0;

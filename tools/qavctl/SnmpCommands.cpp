@@ -2,6 +2,7 @@
 // library (SNMP, or printer commands over the other ports), naming objects
 // by object-table number or by OID.
 #include <arpa/inet.h>
+#include <strings.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "ncomm/CQBPTrans.h"
 #include "ncomm/QBPLastError.h"
 #include "ncomm/QBPResult.h"
+#include "qavplatform/Address.h"
 #include "qavres/Resources.h"
 
 namespace qavctl {
@@ -129,7 +131,7 @@ bool ResolveObject(const std::string& text, std::string& oid, int& tableType, st
         error = "unknown object " + text;
         return false;
     }
-    oid = text;
+    oid = text[0] == '.' ? text.substr(1) : text; // as agents write it back
     return true;
 }
 
@@ -140,9 +142,11 @@ int TypeFromName(const std::string& name, int tableType)
         const char* shortName;
         int code;
     };
-    static const Name kNames[] = {{"Integer", "i", 2},   {"String", "s", 4},    {"OID", "o", 6},
-                                  {"IPAddress", "a", 64}, {"Counter32", "c", 65}, {"Gauge32", "g", 66},
-                                  {"Timeticks", "t", 67}, {"Counter64", "C", 70}};
+    static const Name kNames[] = {
+        {"Integer", "i", ber::kInteger},     {"String", "s", ber::kOctetString}, {"OID", "o", ber::kOid},
+        {"IPAddress", "a", ber::kIpAddress}, {"Counter32", "c", ber::kCounter32}, {"Gauge32", "g", ber::kGauge32},
+        {"Timeticks", "t", ber::kTimeTicks}, {"Counter64", "C", ber::kCounter64},
+    };
     if (name == "-") return tableType;
     for (const Name& n : kNames) {
         if (name == n.shortName || strcasecmp(name.c_str(), n.longName) == 0) return n.code;
@@ -153,15 +157,15 @@ int TypeFromName(const std::string& name, int tableType)
 const char* TypeName(int type)
 {
     switch (type) {
-    case 2: return "Integer";
-    case 4: return "String";
-    case 5: return "Null";
-    case 6: return "OID";
-    case 64: return "IPAddress";
-    case 65: return "Counter32";
-    case 66: return "Gauge32";
-    case 67: return "Timeticks";
-    case 70: return "Counter64";
+    case ber::kInteger: return "Integer";
+    case ber::kOctetString: return "String";
+    case ber::kNull: return "Null";
+    case ber::kOid: return "OID";
+    case ber::kIpAddress: return "IPAddress";
+    case ber::kCounter32: return "Counter32";
+    case ber::kGauge32: return "Gauge32";
+    case ber::kTimeTicks: return "Timeticks";
+    case ber::kCounter64: return "Counter64";
     default: return "?";
     }
 }
@@ -179,7 +183,7 @@ bool AddTyped(CQBPVb& list, const std::string& oid, int type, const std::string&
 {
     int rc = 0;
     switch (type) {
-    case 2: {
+    case ber::kInteger: {
         char* end = nullptr;
         errno = 0;
         long v = std::strtol(value.c_str(), &end, 10);
@@ -187,12 +191,12 @@ bool AddTyped(CQBPVb& list, const std::string& oid, int type, const std::string&
             error = "'" + value + "' is not a 32-bit integer";
             return false;
         }
-        rc = list.Add(oid.c_str(), 2, static_cast<int>(v));
+        rc = list.Add(oid.c_str(), ber::kInteger, static_cast<int>(v));
         break;
     }
-    case 65:
-    case 66:
-    case 67: {
+    case ber::kCounter32:
+    case ber::kGauge32:
+    case ber::kTimeTicks: {
         unsigned long long v = 0;
         if (!ParseUnsigned(value, 0xFFFFFFFFull, v)) {
             error = "'" + value + "' is not an unsigned 32-bit number";
@@ -201,26 +205,27 @@ bool AddTyped(CQBPVb& list, const std::string& oid, int type, const std::string&
         rc = list.Add(oid.c_str(), type, static_cast<unsigned>(v), 0u);
         break;
     }
-    case 70: {
+    case ber::kCounter64: {
         unsigned long long v = 0;
         if (!ParseUnsigned(value, ~0ull, v)) {
             error = "'" + value + "' is not an unsigned 64-bit number";
             return false;
         }
-        rc = list.Add(oid.c_str(), 70, static_cast<unsigned>(v & 0xFFFFFFFFu), static_cast<unsigned>(v >> 32));
+        rc = list.Add(oid.c_str(), ber::kCounter64, static_cast<unsigned>(v & 0xFFFFFFFFu),
+                      static_cast<unsigned>(v >> 32));
         break;
     }
-    case 64: {
-        in_addr a{};
-        if (::inet_pton(AF_INET, value.c_str(), &a) != 1) {
+    case ber::kIpAddress: {
+        uint32_t a = 0;
+        if (!qavplatform::ParseAddress(value, a)) {
             error = "'" + value + "' is not an IPv4 address";
             return false;
         }
-        rc = list.Add(oid, 64, value);
+        rc = list.Add(oid, ber::kIpAddress, value);
         break;
     }
-    case 4:
-    case 6:
+    case ber::kOctetString:
+    case ber::kOid:
         rc = list.Add(oid, type, value);
         break;
     default:
@@ -234,16 +239,86 @@ bool AddTyped(CQBPVb& list, const std::string& oid, int type, const std::string&
     return rc == 0;
 }
 
-void PrintList(const CQBPVb& list)
+// The value of a binding as qavctl prints it: the list's text, except that
+// the unsigned types print their unsigned value (the list keeps 32-bit
+// values as signed text, Counter32 4294967295 as "-1").
+std::string ValueText(const CQBPVb& list, int index)
 {
-    for (int i = 0; i < list.GetSize(); ++i) {
-        const int type = list.GetType(i);
-        if (type < 0) {
-            std::printf("%s = error %d (%s)\n", list.OidAt(i).c_str(), type, QBPResultText(type));
-        } else {
-            std::printf("%s = %s: %s\n", list.OidAt(i).c_str(), TypeName(type), Printable(list.ValueAt(i)).c_str());
-        }
+    char oid[1024];
+    int type = 0;
+    switch (list.GetType(index)) {
+    case ber::kCounter32:
+    case ber::kGauge32:
+    case ber::kTimeTicks: {
+        unsigned int v = 0;
+        if (list.Get(index, oid, sizeof oid, type, v) == 0) return std::to_string(v);
+        break;
     }
+    case ber::kCounter64: {
+        unsigned int low = 0, high = 0;
+        if (list.Get(index, oid, sizeof oid, type, low, high) == 0)
+            return std::to_string((static_cast<unsigned long long>(high) << 32) | low);
+        break;
+    }
+    default:
+        break;
+    }
+    return Printable(list.ValueAt(index));
+}
+
+void PrintError(const std::string& oid, int code, const char* meaning)
+{
+    std::printf("%s = error %d (%s)\n", oid.c_str(), code, meaning);
+}
+
+// Whether a GET-NEXT answer's OID follows the requested one.
+bool Follows(const std::string& answer, const std::string& request)
+{
+    const char* a = answer.c_str();
+    const char* r = request.c_str();
+    for (;;) {
+        if (*a == '.') ++a;
+        if (*r == '.') ++r;
+        if (!*r) return *a != '\0';
+        if (!*a) return false;
+        char* endA = nullptr;
+        char* endR = nullptr;
+        const unsigned long arcA = std::strtoul(a, &endA, 10), arcR = std::strtoul(r, &endR, 10);
+        if (arcA != arcR) return arcA > arcR;
+        a = endA;
+        r = endR;
+    }
+}
+
+// Prints every requested object with its answer. The list leaves out the
+// objects an SNMPv2c agent answered with an exception (noSuchObject,
+// noSuchInstance, endOfMibView): those are printed as failures of their
+// own. Returns whether every object has a value.
+bool PrintAnswers(bool next, const CQBPVb& request, const CQBPVb& result)
+{
+    bool all = true;
+    int j = 0;
+    for (int i = 0; i < request.GetSize(); ++i) {
+        const std::string& asked = request.OidAt(i);
+        const bool answered = j < result.GetSize() &&
+                              (next ? result.GetType(j) < 0 || Follows(result.OidAt(j), asked)
+                                    : result.OidAt(j) == asked || result.OidAt(j) == "0.0");
+        if (!answered) {
+            PrintError(asked, QBP_INDEX_OUT_OF_RANGE,
+                       next ? "no value: no object follows it" : "no value: no such object or instance");
+            all = false;
+            continue;
+        }
+        const int type = result.GetType(j);
+        if (type < 0) {
+            PrintError(result.OidAt(j), type, QBPResultText(type));
+            all = false;
+        } else {
+            std::printf("%s = %s: %s\n", result.OidAt(j).c_str(), TypeName(type), ValueText(result, j).c_str());
+        }
+        ++j;
+    }
+    return all;
 }
 
 enum class Op { kGet, kNext, kSet };
@@ -263,12 +338,12 @@ int Run(Op op, const Args& args)
         if (!ResolveObject(o.rest[i], oid, tableType, error)) return UsageError(error);
         if (op == Op::kSet) {
             const int type = TypeFromName(o.rest[i + 1], tableType);
-            if (type == 0 || type == 5) {
+            if (type == 0 || type == ber::kNull) {
                 return UsageError("wrong type '" + o.rest[i + 1] + "' for " + o.rest[i] +
                                   (o.rest[i + 1] == "-" ? " (no table type: give one)" : ""));
             }
             if (!AddTyped(request, oid, type, o.rest[i + 2], error)) return UsageError(o.rest[i] + ": " + error);
-        } else if (request.Add(oid.c_str(), 5, "") == QBP_LIST_FULL) {
+        } else if (request.Add(oid.c_str(), ber::kNull, "") == QBP_LIST_FULL) {
             return UsageError("at most 20 objects fit one request");
         }
     }
@@ -288,11 +363,7 @@ int Run(Op op, const Args& args)
         std::fprintf(stderr, "qavctl: %s: error %d: %s\n", PortText(o.port, o.address).c_str(), rc, QBPResultText(rc));
         return 1;
     }
-    PrintList(result);
-    for (int i = 0; i < result.GetSize(); ++i) {
-        if (result.GetType(i) < 0) return 1;
-    }
-    return result.GetSize() == request.GetSize() ? 0 : 1;
+    return PrintAnswers(op == Op::kNext, request, result) ? 0 : 1;
 }
 
 } // namespace

@@ -21,9 +21,11 @@ const std::vector<Command>& AllCommands()
          RunSend},
         {"groups", "FILE", "validate a group file and print its groups, members and printers", RunGroups},
         {"config", "FILE SECTION KEY [VALUE]",
-         "read a settings key, or write it in place (a bare FILE name is in the data folder)", RunConfig},
+         "read a settings key, or write it in place (a bare FILE name is in the data folder); only the\n"
+         "           product's files and keys, and values of the key's type", RunConfig},
         {"discover", "[--range A-B ... | --to ADDRESS] [--seconds N]",
-         "print the addresses that answer the discovery (over the ranges, else by broadcast, for N s, default 5)",
+         "print the addresses that answer the discovery (over the ranges, else by broadcast, for N s, default 5;\n"
+         "           a range given last address first is searched from its lower end)",
          RunDiscover},
         {"status", "[--page device|job|network] [--json] ADDRESS...",
          "what the status monitor's pages show, the device page with every view (several printers at once)",

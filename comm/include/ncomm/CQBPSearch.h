@@ -4,7 +4,10 @@
 // "kestra") for the caller's OID, either as one datagram to a broadcast
 // address (SearchPrinter) or as one datagram to every address of a list of
 // ranges (SingleSearchPrinter), and collects, for the given number of
-// seconds, the address of every host that answers without an SNMP error.
+// seconds, the address of every host that answers it without an SNMP error:
+// an answer counts only when it is the answer to this request (request id
+// and community, a well-formed message, sent from the agents' port) and, for
+// a range search, comes from an address of the ranges.
 // Both calls return at once; the search runs on threads of the library and
 // the caller polls SearchGetResult until it no longer returns 10. The window
 // bounds the whole search, sending included.
@@ -26,6 +29,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "NcommExport.h"
@@ -83,7 +87,7 @@ private:
     int SendOneIP(uint32_t address);
     void ReceiveThreadProc();
     void RcvOneMessage();
-    static bool CheckResponseMessage(const unsigned char* data, int length);
+    bool CheckResponseMessage(const unsigned char* data, int length, uint32_t sender, int senderPort) const;
     bool DuplicateCheck(uint32_t address);
     void WaitSendThreadEnd();
     void StopRunningSearch();
@@ -94,7 +98,9 @@ private:
 
     mutable std::mutex resultsMutex_;
     std::vector<uint32_t> results_;
+    std::unordered_set<uint32_t> found_; // the results again, for the duplicate check
     std::vector<uint32_t> rangeTable_;
+    bool rangeSearch_ = false; // answers count only from addresses of the range table
     unsigned char message_[260] = {}; // 257 bytes at most (an OID of 220 encoded bytes)
     int messageLength_ = 0;
     int socket_ = -1;

@@ -50,8 +50,19 @@ public:
     int SetPrinterType(int type);
 
     // SNMP GET, GET-NEXT and SET (on TCP/IP, COM, LPT and USB sessions GET
-    // and SET travel as printer commands). An SNMP error in the answer is
-    // not a failure: it comes back as negative types in the result list.
+    // and SET travel as printer commands). An SNMP error in the answer that
+    // names one of its bindings is not a failure: it comes back as negative
+    // types in the result list. An answer that is no answer to the request
+    // fails it and leaves the result list as it was:
+    //   -1 ... -18  an error status 1 ... 18 whose error index names none of
+    //               the bindings (0, or past the last one): the status
+    //               concerns the whole request;
+    //   -111        an error status outside 1 ... 18, more bindings than
+    //               asked for, or, without an error status, a binding that
+    //               names another object than the request's at its place
+    //               (GET, SET: neither its OID nor one below it, as lenient
+    //               agents answer an object named without instance) or no
+    //               object after it (GET-NEXT).
     int GetObject(CQBPVb request, CQBPVb& result);
     int GetNextObject(CQBPVb request, CQBPVb& result);
     int SetObject(CQBPVb request, CQBPVb& result);

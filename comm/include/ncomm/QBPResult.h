@@ -34,7 +34,7 @@ enum Result : int {
     QBP_SNMP_TIMEOUT = -104,
     // -110 ... -123: SNMP library status -10 ... -23 (value - 100).
     QBP_SNMP_INVALID_ADDRESS = -110,
-    QBP_SNMP_INVALID_PDU = -111,
+    QBP_SNMP_INVALID_PDU = -111,  // a request that cannot be built, or an answer that does not fit it
     QBP_SNMP_INVALID_OID = -112,
     QBP_SNMP_TL_FAILED = -122,
 
