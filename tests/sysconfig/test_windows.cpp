@@ -52,7 +52,7 @@ bool Until(F done, int timeoutMs = 10000)
     return true;
 }
 
-class Windows : public nconfigtest::FleetSuite {
+class ConfigWindows : public nconfigtest::FleetSuite {
 protected:
     static void SetUpTestSuite()
     {
@@ -119,7 +119,7 @@ protected:
     std::vector<int> messages_;
 };
 
-TEST_F(Windows, TheSystemWindowShowsThePagesOfItsMode)
+TEST_F(ConfigWindows, TheSystemWindowShowsThePagesOfItsMode)
 {
     CSystemDlg w(Setup(3, At(1)));
     ASSERT_TRUE(w.Built());
@@ -136,7 +136,7 @@ TEST_F(Windows, TheSystemWindowShowsThePagesOfItsMode)
     EXPECT_EQ(TabTitles(two), (QStringList{"Information", "Print", "Network", "Identity", "Quality"}));
 }
 
-TEST_F(Windows, TheDiagnosisWindowOnlyShows)
+TEST_F(ConfigWindows, TheDiagnosisWindowOnlyShows)
 {
     CDiagnosisDlg w(Setup(1, At(1)));
     EXPECT_EQ(TabTitles(w), (QStringList{"Diagnosis", "Information"})) << "level 1 only here";
@@ -159,7 +159,7 @@ TEST_F(Windows, TheDiagnosisWindowOnlyShows)
         << "the diagnosis window writes the text format, whatever the name";
 }
 
-TEST_F(Windows, EditingChecksTheValueAndApplyWritesIt)
+TEST_F(ConfigWindows, EditingChecksTheValueAndApplyWritesIt)
 {
     CSystemDlg w(Setup(3, At(2)));
     ASSERT_TRUE(Until([&] { return !w.Busy(); }));
@@ -201,7 +201,7 @@ TEST_F(Windows, EditingChecksTheValueAndApplyWritesIt)
     EXPECT_EQ(messages_.size(), 1u);
 }
 
-TEST_F(Windows, ImportOfAnotherModelAndExportOfConfigurationData)
+TEST_F(ConfigWindows, ImportOfAnotherModelAndExportOfConfigurationData)
 {
     CSystemDlg w(Setup(3, At(3)));
     ASSERT_TRUE(Until([&] { return !w.Busy(); }));
@@ -232,7 +232,7 @@ TEST_F(Windows, ImportOfAnotherModelAndExportOfConfigurationData)
     EXPECT_EQ(Picture(w.Page(3)->ItemOfKey("20721.0")), kPictureChanged);
 }
 
-TEST_F(Windows, ListModeKeepsThePrintersThatFailed)
+TEST_F(ConfigWindows, ListModeKeepsThePrintersThatFailed)
 {
     WindowSetup s = Setup(4, "");
     s.port = dir_->File("temp.txt");
@@ -273,7 +273,7 @@ TEST_F(Windows, ListModeKeepsThePrintersThatFailed)
     EXPECT_EQ(SnmpGet(At(5), 25441), "1") << "the other model kept its value";
 }
 
-TEST_F(Windows, ASilentPrinterNeverFreezesTheWindow)
+TEST_F(ConfigWindows, ASilentPrinterNeverFreezesTheWindow)
 {
     CSystemDlg w(Setup(3, At(201)));
     int ticks = 0;
@@ -290,7 +290,7 @@ TEST_F(Windows, ASilentPrinterNeverFreezesTheWindow)
 }
 
 // nconfig as a process, with its messages on standard error.
-class Program : public Windows {
+class Program : public ConfigWindows {
 protected:
     std::map<std::string, std::string> Env() const
     {
@@ -337,7 +337,7 @@ TEST_F(Program, OneWindowPerPrinterAndTheListModeAlone)
     first.Stop();
 }
 
-TEST_F(Windows, Screenshots)
+TEST_F(ConfigWindows, Screenshots)
 {
     const char* dir = std::getenv("QAV_SCREENSHOT_DIR");
     if (!dir || !*dir) GTEST_SKIP() << "QAV_SCREENSHOT_DIR not set";
