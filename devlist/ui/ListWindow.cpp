@@ -95,7 +95,7 @@ uint32_t UserNumber(const char* name)
 
 std::string SettingsLibraryPath()
 {
-    const std::string beside = qavres::ProgramDir() + "/../lib/libnsetup.so";
+    const std::string beside = qavplatform::ProgramDir() + "/../lib/libnsetup.so";
     return ::access(beside.c_str(), R_OK) == 0 ? beside : std::string("libnsetup.so");
 }
 

@@ -1,6 +1,7 @@
 #include "qavres/Resources.h"
 
-#include <unistd.h>
+#include "qavplatform/ProgramStart.h"
+
 
 #include <cctype>
 #include <cstdlib>
@@ -49,23 +50,11 @@ bool ParseNumber(const std::string& line, size_t& pos, int& number)
 
 } // namespace
 
-std::string ProgramDir()
-{
-    char path[4096];
-    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return ".";
-    path[n] = '\0';
-    char* slash = std::strrchr(path, '/');
-    if (!slash) return ".";
-    *slash = '\0';
-    return path[0] ? path : "/";
-}
-
 std::string ResourceDir()
 {
     const char* env = std::getenv("QAV_RESOURCE_DIR");
     if (env && *env) return env;
-    return ProgramDir() + "/../share/qav";
+    return qavplatform::ProgramDir() + "/../share/qav";
 }
 
 bool StringTable::Load(const std::string& name, std::string* error)

@@ -6,6 +6,7 @@
 
 #include "Dialogs.h"
 #include "qavplatform/Autostart.h"
+#include "qavplatform/ProgramStart.h"
 #include "qavres/Resources.h"
 #include "qavsettings/DataFolder.h"
 
@@ -153,7 +154,7 @@ void CNSETUPMgmtSetting::accept()
             autostartOk = qavplatform::RemoveAutostart(qavplatform::kMonitorAutostartName, &autostartError) == 0;
         } else if (!exists && autostartOn) {
             autostartOk = qavplatform::WriteAutostart(qavplatform::kMonitorAutostartName,
-                                                      qavres::ProgramDir() + "/nwatch", {}, {},
+                                                      qavplatform::ProgramDir() + "/nwatch", {}, {},
                                                       &autostartError) == 0;
         }
     }

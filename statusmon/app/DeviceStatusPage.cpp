@@ -14,6 +14,7 @@
 
 #include "Artwork.h"
 #include "Texts.h"
+#include "qavplatform/ProgramStart.h"
 #include "qavres/Resources.h"
 
 namespace nstatapp {
@@ -253,7 +254,7 @@ void CNSTATDeviceStatus::ShowView(const nstat::ViewContent& view)
 // the status's topic, when the help is installed.
 void CNSTATDeviceStatus::OpenHelp()
 {
-    const QString file = QString::fromStdString(qavres::ProgramDir()) + T(kHelpFileText);
+    const QString file = QString::fromStdString(qavplatform::ProgramDir()) + T(kHelpFileText);
     if (!QFileInfo::exists(file)) {
         ShowMessage(MessageKind::kInformation, T(5000), TF(kHelpMissingText, {file.toStdString()}));
         return;

@@ -28,6 +28,7 @@
 #include "TestPeers.h"
 #include "Texts.h"
 #include "qavplatform/MessageBus.h"
+#include "qavplatform/ProgramStart.h"
 
 namespace {
 
@@ -233,7 +234,7 @@ TEST_F(Window, PrinterCommandStartsTheSettingTool)
     MakeMaker(*fake, "M-UH5W");
     CNSTATDlg& w = Open(std::move(fake), true);
     w.RunCommand(kCommandPrinter);
-    EXPECT_EQ(started_, (std::vector<std::string>{qavres::ProgramDir() + "/nconfig", "3", "SNMP", "10.1.2.3",
+    EXPECT_EQ(started_, (std::vector<std::string>{qavplatform::ProgramDir() + "/nconfig", "3", "SNMP", "10.1.2.3",
                                                   "QAV M-UH5W"}));
     EXPECT_TRUE(shown_.empty());
     startResult_ = -1;

@@ -25,9 +25,6 @@ inline constexpr const char* kLanguage = "QAVLANG";
 // "<folder of the running program>/../share/qav".
 std::string ResourceDir();
 
-// The folder of the running program (from /proc/self/exe).
-std::string ProgramDir();
-
 class StringTable {
 public:
     // Loads "<ResourceDir()>/<name>.txt". False, with a reason in `error`,
