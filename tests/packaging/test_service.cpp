@@ -3,7 +3,7 @@
 // and nwatch started exactly as the user unit says (its ExecStartPre, then
 // its ExecStart, with the unit's environment and what a user manager on a
 // server adds: no display, no session bus) polls the simulator's sample
-// fleet, logs a printer's trap and ends in order on SIGTERM.
+// fleet, logs a printer's trap, mails it and ends in order on SIGTERM.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "Installation.h"
+#include "MailPeer.h"
 #include "NwatchProcess.h"
 #include "TestPeers.h"
 #include "qavres/Resources.h"
@@ -127,8 +128,23 @@ TEST_F(Service, UserUnitMonitorsTheFleetWithoutDisplayOrSessionBus)
     SetSetting(data, "QAVSurveyConfig.INI", "Polling", "TaskDuration", "1");
     SetSetting(data, "QAVLogConfig.INI", "Trap", "ToBeLogged", "1");
 
+    // The notification mail, to a relay on the test's own address.
+    MailPeer relay;
+    const std::string relayAddress = LoopbackAddress(90);
+    const int smtpPort = FreeTcpPort(relayAddress);
+    ASSERT_TRUE(relay.Start("plain", relayAddress, smtpPort)) << relay.Log();
+    SetSetting(data, "QAVSurveyConfig.INI", "Notification", "Mail", "1");
+    SetSetting(data, "QAVSurveyConfig.INI", "Mail", "SourceServer", relayAddress);
+    SetSetting(data, "QAVSurveyConfig.INI", "Mail", "SourceAdd", "monitor@example.test");
+    SetSetting(data, "QAVSurveyConfig.INI", "Mail", "SourceUser", "qav");
+    SetSetting(data, "QAVSurveyConfig.INI", "Mail", "SourcePasswd", "frperg"); // "secret", scrambled
+    SetSetting(data, "QAVSurveyConfig.INI", "User", "Sendmail", "1");
+    SetSetting(data, "QAVSurveyConfig.INI", "User", "Address", "operator@example.test");
+    std::map<std::string, std::string> serviceEnv = env;
+    serviceEnv["QAV_SMTP_PORT"] = std::to_string(smtpPort);
+
     CleanProcess nwatch;
-    ASSERT_TRUE(nwatch.Start(unit.Command("ExecStart"), env, work.File("nwatch.log")));
+    ASSERT_TRUE(nwatch.Start(unit.Command("ExecStart"), serviceEnv, work.File("nwatch.log")));
     ASSERT_TRUE(nwatch.WaitForLog("nwatch: monitoring 3 printers in administrator mode; polling every 1 s, traps on",
                                   30000))
         << nwatch.Log();
@@ -146,6 +162,12 @@ TEST_F(Service, UserUnitMonitorsTheFleetWithoutDisplayOrSessionBus)
     const std::string line =
         TrapLogLine(data + "/QAVTrapLog.log", "," + dock + ",Dock labeller," + language.Get(760), 20000);
     EXPECT_FALSE(line.empty()) << nwatch.Log() << "\ntrap log:\n" << ReadFile(data + "/QAVTrapLog.log");
+    // ... and the operator the mail about it.
+    ASSERT_TRUE(relay.WaitForEvents("mail", 1, 20000)) << nwatch.Log() << relay.Log();
+    const std::vector<MailEvent> mails = relay.Mails();
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_EQ(mails[0].rcptTos, std::vector<std::string>{"operator@example.test"});
+    EXPECT_EQ(ParseMail(mails[0].data).headers["Subject"], "Printer alert: Paper jam (" + dock + ")");
 
     // SIGTERM (systemctl stop) ends it in order, with the group file saved:
     // it holds what polling read.
