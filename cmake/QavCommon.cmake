@@ -48,7 +48,8 @@ include(GoogleTest)
 
 # qav_install_program(TARGET [ON_PATH]): installs a program of the tool set
 # into its program folder (QAV_INSTALL_BINDIR). ON_PATH also links it into
-# <prefix>/bin: only for names that no Debian package uses (qavctl). The
+# <prefix>/bin: only for names that no Debian package uses (qavctl, and the
+# script qav-install-data through qav_install_path_link). The
 # suite's own programs (nwatch, nstat, nconfig, nload) start each other from
 # the program folder and stay off PATH.
 function(qav_install_program target)
