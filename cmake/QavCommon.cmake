@@ -48,19 +48,27 @@ include(GoogleTest)
 
 # qav_install_program(TARGET [ON_PATH]): installs a program of the tool set
 # into its program folder (QAV_INSTALL_BINDIR). ON_PATH also links it into
-# <prefix>/bin: only for names that no Debian package uses (qavctl). The
+# <prefix>/bin: only for names that no Debian package uses (qavctl, and the
+# script qav-install-data through qav_install_path_link). The
 # suite's own programs (nwatch, nstat, nconfig, nload) start each other from
 # the program folder and stay off PATH.
 function(qav_install_program target)
   cmake_parse_arguments(P "ON_PATH" "" "" ${ARGN})
   install(TARGETS ${target} RUNTIME DESTINATION ${QAV_INSTALL_BINDIR})
   if(P_ON_PATH)
-    install(CODE "
-      set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-      file(RELATIVE_PATH to \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\"
-           \"\${CMAKE_INSTALL_PREFIX}/${QAV_INSTALL_BINDIR}/${target}\")
-      file(MAKE_DIRECTORY \"\${bin}\")
-      file(CREATE_LINK \"\${to}\" \"\${bin}/${target}\" SYMBOLIC)
-      message(STATUS \"Installing: \${bin}/${target} -> \${to}\")")
+    qav_install_path_link(${target})
   endif()
+endfunction()
+
+# qav_install_path_link(NAME): links the installed program folder's NAME
+# into <prefix>/bin, by a relative link (the installation can be moved, and
+# a package's files stay right under any staging folder).
+function(qav_install_path_link name)
+  install(CODE "
+    set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    file(RELATIVE_PATH to \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\"
+         \"\${CMAKE_INSTALL_PREFIX}/${QAV_INSTALL_BINDIR}/${name}\")
+    file(MAKE_DIRECTORY \"\${bin}\")
+    file(CREATE_LINK \"\${to}\" \"\${bin}/${name}\" SYMBOLIC)
+    message(STATUS \"Installing: \${bin}/${name} -> \${to}\")")
 endfunction()

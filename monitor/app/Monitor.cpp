@@ -170,7 +170,13 @@ bool Monitor::Start(int* exitCode)
     PopulateVectors(groupFile);
 
     const StartDecision start = DecideStart(mgmt_.askPassword, mgmt_.useSystemDefault, qavplatform::IsAdministrator());
-    if (start.showLogin) {
+    if (start.showLogin && !windowsShown_) {
+        // Without a display nobody can answer the password prompt (a
+        // service): the monitor starts in user mode, as the prompt's user
+        // button would start it, instead of waiting for ever.
+        std::fprintf(stderr, "nwatch: no display for the password prompt: monitoring in user mode\n");
+        QMetaObject::invokeMethod(this, [this] { StartMonitoring(kUserMode); }, Qt::QueuedConnection);
+    } else if (start.showLogin) {
         LoginDialog login(mgmt_.password);
         const int result = login.exec();
         if (result != kAdministratorMode && result != kUserMode) {

@@ -11,6 +11,7 @@ QAV_PACKAGES=(
   python3-aiosmtpd python3-pyftpdlib      # mail and FTP peers for the tests
   dbus dbus-bin xvfb xauth libglib2.0-bin # session bus, a display and the desktop launcher for the tests
   iproute2                                # network namespaces for the broadcast test
+  dpkg-dev file                           # the Debian package: cpack finds its dependencies with dpkg-shlibdeps and file
 )
 
 qav_install_deps() {

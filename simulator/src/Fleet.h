@@ -1,34 +1,11 @@
 // The fleet file: which printers the simulator serves and how they look.
-//
-//   # fleet-wide settings and defaults for every printer
-//   trap-to = 127.0.0.1:162
-//   model = QAV M-UG2
-//
-//   [printer]                 one printer
-//   address = 127.0.0.11
-//   name = Shipping labeller
-//
-//   [printers]                a run of alike printers
-//   first = 127.0.1.1
-//   count = 500
-//   name = Labeller %n        %n the number in the run, %05n zero-padded, %a the address
-//
-// Printer keys: address, kind (maker | standard), recording (an snmprec
-// file: a standard printer answering what the recording holds), model, name,
-// location, contact, serial, manager, comment, firmware, panel, status (a
-// status code or its name, e.g. paper-jam), head, dhcp, dhcp-host, rfid-ok,
-// rfid-error, labels, community, write-community, trap-version (1 or 2c),
-// reset-ms (how long a reset keeps the printer silent, default 3000),
-// lenient-get (1: a GET of an object without instance is answered with its
-// first instance; 0, the default: a GET needs the instance, as real agents
-// want it), object.NUMBER[.INSTANCE] = value (any object of the object table).
-// Maker printers also take the raw-port keys of RawSettings.h: raw-port
-// (default 9100), com, usb, lpt (device ports on pseudo-terminals and
-// FIFOs; in a [printers] run give each its own path with %n), restart-ms,
-// capture and fault. Download versions are objects: object.20121 (MAIN),
-// 20181 (BOOT), 20241 (C/G), 20301 (KANJI1), 20361 (KANJI2, KANJI,
-// CHINESE), 26581 (HTML).
-// Every address must be a loopback address (127.0.0.0/8).
+// simulator/sample.fleet (installed as share/qav/sample.fleet) shows and
+// explains every section and key; the simulator's tests load it, so it stays
+// in step with this parser. In short: fleet-wide keys (trap-to, and defaults
+// for every printer) come first, then [printer] sections (one printer at
+// `address`) and [printers] sections (a run of `count` alike printers from
+// `first`, with %n, %0Nn and %a in values). Every address must be a loopback
+// address (127.0.0.0/8).
 #pragma once
 
 #include <string>

@@ -1,7 +1,7 @@
 // The installation's layout: the tool set in a folder of its own, where its
 // programs find their siblings, libraries and resources as in the build
-// tree, and only qavctl on PATH, so that no program of the suite ever meets
-// a system program of the same name (Debian's nstat).
+// tree, and only qavctl and qav-install-data on PATH, so that no program of
+// the suite ever meets a system program of the same name (Debian's nstat).
 #include "PlatformTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(Installation, SuiteInAFolderOfItsOwnAndOnlyQavctlOnPath)
+TEST(Installation, SuiteInAFolderOfItsOwnAndOnlyItsOwnNamesOnPath)
 {
     qavtest::TempDir prefix;
     const std::string log = prefix.File("install.log");
@@ -25,9 +25,11 @@ TEST(Installation, SuiteInAFolderOfItsOwnAndOnlyQavctlOnPath)
 
     std::set<std::string> onPath;
     for (const auto& e : fs::directory_iterator(usr + "/bin")) onPath.insert(e.path().filename().string());
-    EXPECT_EQ(onPath, std::set<std::string>{"qavctl"});
-    EXPECT_TRUE(fs::is_symlink(usr + "/bin/qavctl"));
-    EXPECT_EQ(fs::canonical(usr + "/bin/qavctl"), fs::canonical(usr + "/lib/qav/bin/qavctl"));
+    EXPECT_EQ(onPath, (std::set<std::string>{"qavctl", "qav-install-data"}));
+    for (const char* program : {"qavctl", "qav-install-data"}) {
+        EXPECT_TRUE(fs::is_symlink(usr + "/bin/" + program)) << program;
+        EXPECT_EQ(fs::canonical(usr + "/bin/" + program), fs::canonical(usr + "/lib/qav/bin/" + program));
+    }
 
     for (const char* program : {"nwatch", "qavctl", "qav-install-data"})
         EXPECT_TRUE(fs::is_regular_file(usr + "/lib/qav/bin/" + program)) << program;
@@ -36,13 +38,13 @@ TEST(Installation, SuiteInAFolderOfItsOwnAndOnlyQavctlOnPath)
     EXPECT_TRUE(fs::is_regular_file(usr + "/lib/qav/share/qav/QAVLANG.txt"));
     EXPECT_TRUE(fs::is_regular_file(usr + "/lib/qav/share/qav/initial-data/QAVGroupConfig.qdl"));
 
-    // The installed qavctl, reached through PATH's link, finds its libraries
-    // and its resources (the status texts of the group listing).
+    // The installed programs, reached through PATH's links, find their
+    // templates, libraries and resources (the status texts of the listing).
     const std::string data = prefix.File("data");
     fs::create_directory(data);
     const std::string out = qavtest::RunCommand(
-        "QAV_DATA_DIR='" + data + "' '" + usr + "/lib/qav/bin/qav-install-data' > /dev/null && unset QAV_RESOURCE_DIR && "
-        "PATH='" + usr + "/bin:/usr/bin:/bin' qavctl groups '" + data + "/QAVGroupConfig.qdl'",
+        "unset QAV_RESOURCE_DIR && PATH='" + usr + "/bin:/usr/bin:/bin' && QAV_DATA_DIR='" + data +
+            "' qav-install-data > /dev/null && qavctl groups '" + data + "/QAVGroupConfig.qdl'",
         true);
     EXPECT_NE(out.find("valid, 2 groups, 0 printers"), std::string::npos) << out;
     EXPECT_EQ(out.find("error while loading shared libraries"), std::string::npos) << out;
