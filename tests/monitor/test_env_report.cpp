@@ -578,6 +578,40 @@ TEST_F(EnvReportFile, TrimmedWhileWriting)
     EXPECT_EQ(whole[whole.size() - kept.size() - 1], '\n');
 }
 
+// A full log is cut to an eighth under its maximum, as the trap log is, so
+// that a long report does not rewrite the whole file for every line.
+TEST_F(EnvReportFile, AFullLogIsRewrittenOncePerManyLines)
+{
+    const long maximum = 8192;
+    const std::string path = dir.File("full.log");
+    std::string old;
+    for (int i = 0; old.size() < static_cast<size_t>(maximum); ++i) old += "older line " + std::to_string(i) + "\n";
+    old.resize(maximum); // exactly the maximum: not trimmed yet
+    old.back() = '\n';
+    qavtest::WriteFile(path, old);
+    const EnvLogFile file(path, maximum);
+    const EnvLine line{4, "  " + std::string(35, 'x')}; // 38 bytes with its end of line
+    const size_t lineBytes = EnvLineBytes(line).size();
+
+    int trims = 0;
+    size_t size = old.size();
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(file.Write(line));
+        const size_t now = qavtest::ReadFile(path).size();
+        if (now != size + lineBytes) {
+            ++trims;
+            EXPECT_LE(now, static_cast<size_t>(maximum - maximum / 8) + lineBytes) << "line " << i;
+        }
+        EXPECT_LE(now, static_cast<size_t>(maximum) + lineBytes) << "line " << i;
+        size = now;
+    }
+    EXPECT_GE(trims, 2);
+    EXPECT_LE(trims, 5);
+    // What is left ends with whole lines of the report.
+    const std::string kept = qavtest::ReadFile(path);
+    EXPECT_EQ(kept.substr(kept.size() - lineBytes), EnvLineBytes(line));
+}
+
 TEST_F(EnvReportFile, ALineThatCannotBeWrittenIsLostAlone)
 {
     EnvReportOptions o = AllSections(dir.File("no-such-folder/env.log"));

@@ -399,9 +399,11 @@ std::string EnvLineBytes(const EnvLine& line)
 
 bool EnvLogFile::Write(const EnvLine& line) const
 {
-    // A file that cannot be trimmed (or does not exist yet) is appended to
-    // as it is.
-    if (maximumBytes_ > 0) TrimFile(path_, maximumBytes_);
+    // Over its maximum the file is cut to a little under it, as the trap
+    // log is, so that a full log is rewritten once per many lines, not for
+    // every line of a report. A file that cannot be trimmed (or does not
+    // exist yet) is appended to as it is.
+    if (maximumBytes_ > 0) TrimFile(path_, maximumBytes_, CNWATCHLogger::TrimTarget(maximumBytes_));
     FILE* f = std::fopen(path_.c_str(), "a+");
     if (!f) return false;
     const std::string bytes = EnvLineBytes(line);

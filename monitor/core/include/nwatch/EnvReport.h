@@ -3,12 +3,12 @@
 // information, network settings, and the result of a print-head check),
 // appended to one text file.
 //
-// Every line goes through the line writer: the file is trimmed from the
-// front to its maximum size first (TrimFile, shared with the trap log), then
-// opened for appending, written and closed. A line that cannot be written is
-// lost alone. Printer values are read with the printer-object reader
-// (qavobj), one request per object list; a value that cannot be read leaves
-// its line out.
+// Every line goes through the line writer: a file over its maximum size is
+// first trimmed from the front to a little under it (TrimFile and
+// TrimTarget, shared with the trap log), then opened for appending, written
+// and closed. A line that cannot be written is lost alone. Printer values
+// are read with the printer-object reader (qavobj), one request per object
+// list; a value that cannot be read leaves its line out.
 //
 // Nothing here touches a window. A report blocks its caller for all its
 // SNMP exchanges, so the monitor runs it on a worker thread; the printers
