@@ -51,6 +51,7 @@ signals:
     void reportWritten(int included, int lines);
 
 private:
+    void UseTestSeams();
     void StartReport();
     void Write(std::shared_ptr<HeadChecks> checks);
     void Done(const EnvReportResult& result);
