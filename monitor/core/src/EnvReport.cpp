@@ -400,16 +400,10 @@ std::string EnvLineBytes(const EnvLine& line)
 bool EnvLogFile::Write(const EnvLine& line) const
 {
     // Over its maximum the file is cut to a little under it, as the trap
-    // log is, so that a full log is rewritten once per many lines, not for
-    // every line of a report. A file that cannot be trimmed (or does not
-    // exist yet) is appended to as it is.
-    if (maximumBytes_ > 0) TrimFile(path_, maximumBytes_, CNWATCHLogger::TrimTarget(maximumBytes_));
-    FILE* f = std::fopen(path_.c_str(), "a+");
-    if (!f) return false;
-    const std::string bytes = EnvLineBytes(line);
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    return written && closed;
+    // log is, and under the same lock, since both logs may share a file
+    // and the report is written off the window thread. A file that cannot
+    // be trimmed (or does not exist yet) is appended to as it is.
+    return AppendLogLine(path_, maximumBytes_, EnvLineBytes(line));
 }
 
 std::string LabelLine(const std::string& label, const std::string& value)

@@ -3,10 +3,10 @@
 // information, network settings, and the result of a print-head check),
 // appended to one text file.
 //
-// Every line goes through the line writer: a file over its maximum size is
-// first trimmed from the front to a little under it (TrimFile and
-// TrimTarget, shared with the trap log), then opened for appending, written
-// and closed. A line that cannot be written is lost alone. Printer values
+// Every line goes through the line writer the trap log uses too
+// (AppendLogLine): a file over its maximum size is first trimmed from the
+// front to a little under it, then the line is appended whole, under one
+// lock for both logs. A line that cannot be written is lost alone. Printer values
 // are read with the printer-object reader (qavobj), one request per object
 // list; a value that cannot be read leaves its line out.
 //
