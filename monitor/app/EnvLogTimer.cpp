@@ -84,8 +84,8 @@ void EnvLogTimer::StartReport()
     std::weak_ptr<int> alive = alive_;
     ++underWay_;
     if (!options.headCheck) {
-        worker_.Post([this, alive, options, context](const std::atomic<bool>& stop) {
-            const EnvReportResult r = WriteEnvReport(options, context, nullptr, &stop);
+        worker_.Post([this, alive, options, context, clock = clock_](const std::atomic<bool>& stop) {
+            const EnvReportResult r = WriteEnvReport(options, context, nullptr, &stop, clock());
             QMetaObject::invokeMethod(this, [this, alive, r] { if (alive.lock()) Done(r); }, Qt::QueuedConnection);
         });
         return;
@@ -111,8 +111,8 @@ void EnvLogTimer::Write(std::shared_ptr<HeadChecks> checks)
     const EnvReportOptions options = EnvReportOptions::FromSettings(settings_);
     const ReadContext context = context_();
     std::weak_ptr<int> alive = alive_;
-    worker_.Post([this, alive, options, context, checks](const std::atomic<bool>& stop) {
-        const EnvReportResult r = WriteEnvReport(options, context, checks.get(), &stop);
+    worker_.Post([this, alive, options, context, checks, clock = clock_](const std::atomic<bool>& stop) {
+        const EnvReportResult r = WriteEnvReport(options, context, checks.get(), &stop, clock());
         QMetaObject::invokeMethod(this, [this, alive, r] { if (alive.lock()) Done(r); }, Qt::QueuedConnection);
     });
 }

@@ -732,7 +732,7 @@ HeadChecks StartHeadChecks(const ReadContext& context, const std::atomic<bool>* 
 }
 
 EnvReportResult WriteEnvReport(const EnvReportOptions& options, const ReadContext& context,
-                               const HeadChecks* headChecks, const std::atomic<bool>* stop)
+                               const HeadChecks* headChecks, const std::atomic<bool>* stop, std::time_t time)
 {
     EnvReportResult result;
     if (!context.objects || !context.objects->IsLoaded() || !context.language) {
@@ -741,6 +741,7 @@ EnvReportResult WriteEnvReport(const EnvReportOptions& options, const ReadContex
     }
     SnmpEnvReader reader(*context.objects, context.readCommunity, context.writeCommunity);
     EnvReportRun run;
+    run.time = time;
     run.headChecks = headChecks;
     run.stop = stop;
     return WriteEnvReport(options, EnvPrintersFromDeviceList(), *context.language, reader, run);

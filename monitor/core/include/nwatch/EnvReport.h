@@ -213,9 +213,10 @@ EnvReportResult WriteEnvReport(const EnvReportOptions& options, const std::vecto
 HeadChecks StartHeadChecks(const ReadContext& context, const std::atomic<bool>* stop = nullptr);
 
 // A report over the device list's printers; `headChecks` for the report
-// that follows the head checks.
+// that follows the head checks; `time` for the header (0: now).
 EnvReportResult WriteEnvReport(const EnvReportOptions& options, const ReadContext& context,
-                               const HeadChecks* headChecks = nullptr, const std::atomic<bool>* stop = nullptr);
+                               const HeadChecks* headChecks = nullptr, const std::atomic<bool>* stop = nullptr,
+                               std::time_t time = 0);
 
 // A report now: with the head check on, the checks first and the report
 // `headCheckWaitMs` later (the monitor waits 5 s), else the report alone.
