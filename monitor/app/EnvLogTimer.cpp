@@ -1,14 +1,58 @@
 #include "EnvLogTimer.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "Channels.h"
 #include "Texts.h"
 
 namespace nwatch {
 
+namespace {
+
+// "YYYY-MM-DD HH:MM:SS" as a local time; -1 when it is none.
+std::time_t ParseLocalTime(const char* text)
+{
+    std::tm tm{};
+    char end = 0;
+    if (std::sscanf(text, "%d-%d-%d %d:%d:%d%c", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &tm.tm_hour, &tm.tm_min,
+                    &tm.tm_sec, &end) != 6)
+        return -1;
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+} // namespace
+
 EnvLogTimer::EnvLogTimer(std::function<ReadContext()> context, QObject* parent)
     : QObject(parent), context_(std::move(context)), clock_([] { return std::time(nullptr); })
 {
     connect(&check_, &QTimer::timeout, this, &EnvLogTimer::Check);
+    UseTestSeams();
+}
+
+void EnvLogTimer::UseTestSeams()
+{
+    // QAV_ENVLOG_CLOCK="YYYY-MM-DD HH:MM:SS": the log's clock starts at that
+    // local time and runs on with the real one; QAV_ENVLOG_CHECK_MS: the
+    // check period. For tests of the whole program, which cannot wait for a
+    // real minute to come.
+    if (const char* text = std::getenv("QAV_ENVLOG_CLOCK")) {
+        const std::time_t start = ParseLocalTime(text);
+        if (start == -1) {
+            std::fprintf(stderr, "nwatch: QAV_ENVLOG_CLOCK=%s is no local time \"YYYY-MM-DD HH:MM:SS\"; "
+                                 "the environmental log keeps the real clock\n", text);
+        } else {
+            const std::time_t offset = start - std::time(nullptr);
+            clock_ = [offset] { return std::time(nullptr) + offset; };
+        }
+    }
+    if (const char* text = std::getenv("QAV_ENVLOG_CHECK_MS")) {
+        const int ms = std::atoi(text);
+        if (ms > 0) checkPeriodMs_ = ms;
+    }
 }
 
 EnvLogTimer::~EnvLogTimer() { Stop(); }
@@ -40,8 +84,8 @@ void EnvLogTimer::StartReport()
     std::weak_ptr<int> alive = alive_;
     ++underWay_;
     if (!options.headCheck) {
-        worker_.Post([this, alive, options, context](const std::atomic<bool>& stop) {
-            const EnvReportResult r = WriteEnvReport(options, context, nullptr, &stop);
+        worker_.Post([this, alive, options, context, clock = clock_](const std::atomic<bool>& stop) {
+            const EnvReportResult r = WriteEnvReport(options, context, nullptr, &stop, clock());
             QMetaObject::invokeMethod(this, [this, alive, r] { if (alive.lock()) Done(r); }, Qt::QueuedConnection);
         });
         return;
@@ -67,8 +111,8 @@ void EnvLogTimer::Write(std::shared_ptr<HeadChecks> checks)
     const EnvReportOptions options = EnvReportOptions::FromSettings(settings_);
     const ReadContext context = context_();
     std::weak_ptr<int> alive = alive_;
-    worker_.Post([this, alive, options, context, checks](const std::atomic<bool>& stop) {
-        const EnvReportResult r = WriteEnvReport(options, context, checks.get(), &stop);
+    worker_.Post([this, alive, options, context, checks, clock = clock_](const std::atomic<bool>& stop) {
+        const EnvReportResult r = WriteEnvReport(options, context, checks.get(), &stop, clock());
         QMetaObject::invokeMethod(this, [this, alive, r] { if (alive.lock()) Done(r); }, Qt::QueuedConnection);
     });
 }

@@ -40,8 +40,9 @@ public:
     const EnvSchedule& Schedule() const { return schedule_; }
     int ReportsUnderWay() const { return underWay_; }
 
-    // Seams for the tests: the clock, the check period and the wait between
-    // the head checks and their report.
+    // Seams for the tests: the clock (of the schedule and of the report's
+    // header), the check period and the wait between the head checks and
+    // their report.
     void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
     void SetCheckPeriod(int ms) { checkPeriodMs_ = ms; }
     void SetHeadCheckWait(int ms) { headCheckWaitMs_ = ms; }
@@ -51,6 +52,7 @@ signals:
     void reportWritten(int included, int lines);
 
 private:
+    void UseTestSeams();
     void StartReport();
     void Write(std::shared_ptr<HeadChecks> checks);
     void Done(const EnvReportResult& result);

@@ -215,10 +215,11 @@ bool NwatchProcess::Launch(const std::map<std::string, std::string>& extra, cons
     ::unsetenv("QT_QPA_PLATFORM");
     // The monitor listens for the other programs' messages on the session
     // bus; it gets a private one, which ends with it. The shell between
-    // tells the monitor's own process id.
+    // tells the monitor's own process id and the address of that bus.
     const std::string pidFile = root + "/nwatch.pid";
     std::vector<std::string> argv = {"/bin/sh", "-c",
-                                     unset + before + "echo $$ > '" + pidFile + "'; exec '" + root + "/bin/nwatch'"};
+                                     unset + before + "echo $$ > '" + pidFile + "'; echo \"$DBUS_SESSION_BUS_ADDRESS\" > '" +
+                                         root + "/bus'; exec '" + root + "/bin/nwatch'"};
     argv.insert(argv.begin(), outer.begin(), outer.end());
     if (HaveProgram("dbus-run-session")) argv.insert(argv.begin(), {"dbus-run-session", "--"});
     ::unlink(pidFile.c_str());
@@ -227,6 +228,13 @@ bool NwatchProcess::Launch(const std::map<std::string, std::string>& extra, cons
     if (!process_.Start(argv, root + "/nwatch.log", env)) return false;
     started_ = true;
     return true;
+}
+
+std::string NwatchProcess::BusAddress() const
+{
+    std::string address = ReadFile(root_.Path() + "/bus");
+    while (!address.empty() && (address.back() == '\n' || address.back() == ' ')) address.pop_back();
+    return address;
 }
 
 bool NwatchProcess::Start(int trapPort, int snmpPort, int timeoutMs)

@@ -82,6 +82,9 @@ public:
                  const std::vector<std::string>& outer = {}, const std::string& before = "");
     // The process id of the monitor itself (not of the session bus around it).
     pid_t Pid() const { return pid_; }
+    // The address of its private session bus (empty without one), for a
+    // program that sends it the suite's messages.
+    std::string BusAddress() const;
     // SIGTERM and the exit status (-1 when it had to be killed).
     int Stop();
     bool Running() { return process_.Running(); }

@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <sstream>
+#include <thread>
 
 #include "TestPeers.h"
 #include "ncomm/QBPResult.h"
 #include "nwatch/EnvReport.h"
+#include "nwatch/TrapLogger.h"
 #include "qavres/Resources.h"
 
 namespace {
@@ -576,6 +580,96 @@ TEST_F(EnvReportFile, TrimmedWhileWriting)
     ASSERT_LT(kept.size(), whole.size());
     EXPECT_EQ(whole.substr(whole.size() - kept.size()), kept);
     EXPECT_EQ(whole[whole.size() - kept.size() - 1], '\n');
+}
+
+// A full log is cut to an eighth under its maximum, as the trap log is, so
+// that a long report does not rewrite the whole file for every line.
+TEST_F(EnvReportFile, AFullLogIsRewrittenOncePerManyLines)
+{
+    const long maximum = 8192;
+    const std::string path = dir.File("full.log");
+    std::string old;
+    for (int i = 0; old.size() < static_cast<size_t>(maximum); ++i) old += "older line " + std::to_string(i) + "\n";
+    old.resize(maximum); // exactly the maximum: not trimmed yet
+    old.back() = '\n';
+    qavtest::WriteFile(path, old);
+    const EnvLogFile file(path, maximum);
+    const EnvLine line{4, "  " + std::string(35, 'x')}; // 38 bytes with its end of line
+    const size_t lineBytes = EnvLineBytes(line).size();
+
+    int trims = 0;
+    size_t size = old.size();
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(file.Write(line));
+        const size_t now = qavtest::ReadFile(path).size();
+        if (now != size + lineBytes) {
+            ++trims;
+            EXPECT_LE(now, static_cast<size_t>(maximum - maximum / 8) + lineBytes) << "line " << i;
+        }
+        EXPECT_LE(now, static_cast<size_t>(maximum) + lineBytes) << "line " << i;
+        size = now;
+    }
+    EXPECT_GE(trims, 2);
+    EXPECT_LE(trims, 5);
+    // What is left ends with whole lines of the report.
+    const std::string kept = qavtest::ReadFile(path);
+    EXPECT_EQ(kept.substr(kept.size() - lineBytes), EnvLineBytes(line));
+}
+
+// An administrator may give both logs the same file. The report is written
+// on a worker thread while traps are logged on the window thread: a trim by
+// one writer must not drop a line the other appended meanwhile. Each
+// writer's lines in the file are an unbroken run, whenever it is looked at.
+TEST_F(EnvReportFile, ATrapLogSharingTheFileLosesNoLine)
+{
+    const std::string path = dir.File("shared.log");
+    const long maximum = 8192;
+    const int count = 3000;
+    // The first number missing between two lines of a writer, or -1. A line
+    // still being written at the end is not looked at.
+    auto firstGap = [](const std::string& text, const std::string& writer) {
+        std::istringstream lines(text.substr(0, text.rfind('\n') + 1));
+        std::string line;
+        int last = -1;
+        while (std::getline(lines, line)) {
+            const size_t at = line.find(writer + " ");
+            if (at == std::string::npos) continue;
+            const int n = std::atoi(line.c_str() + at + writer.size() + 1);
+            if (last >= 0 && n != last + 1) return last + 1;
+            last = n;
+        }
+        return -1;
+    };
+    CNWATCHLogger::CreateLogger(path);
+    // Neither writer runs more than a few lines ahead of the other.
+    std::atomic<int> envDone{0}, trapsDone{0};
+    auto keepPace = [](const std::atomic<int>& other, int i) {
+        while (other.load() + 4 < i) std::this_thread::yield();
+    };
+    std::thread traps([&] {
+        for (int i = 0; i < count; ++i) {
+            keepPace(envDone, i);
+            CNWATCHLogger::LogLine(path, maximum, "trap " + std::to_string(i));
+            ++trapsDone;
+        }
+    });
+    const EnvLogFile file(path, maximum);
+    int envGap = -1, trapGap = -1;
+    for (int i = 0; i < count; ++i) {
+        keepPace(trapsDone, i);
+        file.Write({3, "env " + std::to_string(i)});
+        ++envDone;
+        const std::string text = qavtest::ReadFile(path);
+        if (envGap < 0) envGap = firstGap(text, "env");
+        if (trapGap < 0) trapGap = firstGap(text, "trap");
+    }
+    traps.join();
+    CNWATCHLogger::DestroyLogger();
+    EXPECT_EQ(envGap, -1) << "report line lost";
+    EXPECT_EQ(trapGap, -1) << "trap line lost";
+    const std::string text = qavtest::ReadFile(path);
+    EXPECT_NE(text.find("  env " + std::to_string(count - 1) + "\n"), std::string::npos);
+    EXPECT_NE(text.find(",trap " + std::to_string(count - 1) + "\n"), std::string::npos);
 }
 
 TEST_F(EnvReportFile, ALineThatCannotBeWrittenIsLostAlone)

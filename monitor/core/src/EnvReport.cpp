@@ -399,15 +399,11 @@ std::string EnvLineBytes(const EnvLine& line)
 
 bool EnvLogFile::Write(const EnvLine& line) const
 {
-    // A file that cannot be trimmed (or does not exist yet) is appended to
-    // as it is.
-    if (maximumBytes_ > 0) TrimFile(path_, maximumBytes_);
-    FILE* f = std::fopen(path_.c_str(), "a+");
-    if (!f) return false;
-    const std::string bytes = EnvLineBytes(line);
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    return written && closed;
+    // Over its maximum the file is cut to a little under it, as the trap
+    // log is, and under the same lock, since both logs may share a file
+    // and the report is written off the window thread. A file that cannot
+    // be trimmed (or does not exist yet) is appended to as it is.
+    return AppendLogLine(path_, maximumBytes_, EnvLineBytes(line));
 }
 
 std::string LabelLine(const std::string& label, const std::string& value)
@@ -736,7 +732,7 @@ HeadChecks StartHeadChecks(const ReadContext& context, const std::atomic<bool>* 
 }
 
 EnvReportResult WriteEnvReport(const EnvReportOptions& options, const ReadContext& context,
-                               const HeadChecks* headChecks, const std::atomic<bool>* stop)
+                               const HeadChecks* headChecks, const std::atomic<bool>* stop, std::time_t time)
 {
     EnvReportResult result;
     if (!context.objects || !context.objects->IsLoaded() || !context.language) {
@@ -745,6 +741,7 @@ EnvReportResult WriteEnvReport(const EnvReportOptions& options, const ReadContex
     }
     SnmpEnvReader reader(*context.objects, context.readCommunity, context.writeCommunity);
     EnvReportRun run;
+    run.time = time;
     run.headChecks = headChecks;
     run.stop = stop;
     return WriteEnvReport(options, EnvPrintersFromDeviceList(), *context.language, reader, run);

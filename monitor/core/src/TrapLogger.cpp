@@ -17,7 +17,7 @@ namespace nwatch {
 namespace {
 
 std::mutex g_loggerMutex; // the logger pointer
-std::mutex g_writeMutex;  // one line at a time
+std::mutex g_writeMutex;  // one line at a time, of either log
 std::unique_ptr<CNWATCHLogger> g_logger;
 
 std::string TimeStamp()
@@ -89,13 +89,17 @@ int CNWATCHLogger::LogLine(const std::string& fileName, long maximumBytes, const
         path = fileName.empty() ? g_logger->FileName() : fileName;
     }
     if (path.empty()) return 0;
-    const std::string line = TimeStamp() + "," + text + "\n";
+    return AppendLogLine(path, maximumBytes, TimeStamp() + "," + text + "\n") ? 1 : 0;
+}
+
+bool AppendLogLine(const std::string& path, long maximumBytes, const std::string& bytes)
+{
     std::lock_guard<std::mutex> lock(g_writeMutex);
     // Over its maximum the file is cut to a little under it, so that it is
     // rewritten once per many lines, not for every line. A failed trim
     // leaves the file whole; the line is appended anyway.
-    if (maximumBytes > 0) TrimFile(path, maximumBytes, TrimTarget(maximumBytes));
-    return AppendWhole(path, line) ? 1 : 0;
+    if (maximumBytes > 0) TrimFile(path, maximumBytes, CNWATCHLogger::TrimTarget(maximumBytes));
+    return AppendWhole(path, bytes);
 }
 
 long CNWATCHLogger::TrimTarget(long maximumBytes)

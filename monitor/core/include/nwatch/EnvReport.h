@@ -3,12 +3,12 @@
 // information, network settings, and the result of a print-head check),
 // appended to one text file.
 //
-// Every line goes through the line writer: the file is trimmed from the
-// front to its maximum size first (TrimFile, shared with the trap log), then
-// opened for appending, written and closed. A line that cannot be written is
-// lost alone. Printer values are read with the printer-object reader
-// (qavobj), one request per object list; a value that cannot be read leaves
-// its line out.
+// Every line goes through the line writer the trap log uses too
+// (AppendLogLine): a file over its maximum size is first trimmed from the
+// front to a little under it, then the line is appended whole, under one
+// lock for both logs. A line that cannot be written is lost alone. Printer values
+// are read with the printer-object reader (qavobj), one request per object
+// list; a value that cannot be read leaves its line out.
 //
 // Nothing here touches a window. A report blocks its caller for all its
 // SNMP exchanges, so the monitor runs it on a worker thread; the printers
@@ -213,9 +213,10 @@ EnvReportResult WriteEnvReport(const EnvReportOptions& options, const std::vecto
 HeadChecks StartHeadChecks(const ReadContext& context, const std::atomic<bool>* stop = nullptr);
 
 // A report over the device list's printers; `headChecks` for the report
-// that follows the head checks.
+// that follows the head checks; `time` for the header (0: now).
 EnvReportResult WriteEnvReport(const EnvReportOptions& options, const ReadContext& context,
-                               const HeadChecks* headChecks = nullptr, const std::atomic<bool>* stop = nullptr);
+                               const HeadChecks* headChecks = nullptr, const std::atomic<bool>* stop = nullptr,
+                               std::time_t time = 0);
 
 // A report now: with the head check on, the checks first and the report
 // `headCheckWaitMs` later (the monitor waits 5 s), else the report alone.

@@ -49,8 +49,9 @@ bool EnvLogTime(const std::string& text, int& hour, int& minute);
 //  - weekly: Day modulo 7 (0 Sunday; 7 and -1 are Sunday too) of this week
 //    while that day and time are still to come, else of next week;
 //  - monthly: Day of this month while that day and time are still to come,
-//    else Day of the month that holds the date 30 days ahead. A month
-//    shorter than Day takes its last day.
+//    else Day of the next month that has a day Day (a month shorter than
+//    Day is passed over: on the 31st, January 31 after the time leads to
+//    March 31).
 EnvSchedule ComputeEnvSchedule(const qavsettings::EnvironmentalLogConfig& settings,
                                const qavres::StringTable& language, std::time_t now);
 

@@ -68,4 +68,13 @@ std::string LogText(const std::string& text);
 // was). Shared by the trap log and the environmental log.
 int TrimFile(const std::string& path, long maximumBytes, long keepBytes = -1);
 
+// Appends one line of a log (bytes with its end of line) whole or not at
+// all, after cutting the file to TrimTarget(maximumBytes) from the front
+// when it has grown beyond maximumBytes (0: no limit). The trap log and the
+// environmental log both write through here, under one process-wide lock:
+// an administrator may give them the same file, and a trim by one must not
+// drop a line the other appends meanwhile. False when the line could not
+// be written.
+bool AppendLogLine(const std::string& path, long maximumBytes, const std::string& bytes);
+
 } // namespace nwatch
