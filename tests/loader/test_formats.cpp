@@ -185,6 +185,8 @@ TEST(Versions, BootProgramFitsItsPrinter)
     EXPECT_TRUE(BootFits("0020", "0020", "M-UG2", "V3.00"));
     EXPECT_TRUE(BootFits("", "0030", "M-UG2", "V3.00"));  // no type in the file: not checked
     EXPECT_TRUE(BootFits("0021", "", "M-UG2", "V3.00"));  // no type from the printer: not checked
+    EXPECT_TRUE(BootFits("    ", "0020", "M-UG2", "V3.00")); // a blank type field is no type
+    EXPECT_TRUE(BootFits("0020", "0020 ", "M-UG2", "V3.00"));
     EXPECT_TRUE(BootFits("0021", "0020", "M-PQ3W1-X", "V1.95"));
     EXPECT_TRUE(BootFits("0021", "0020", "M-PQ3W1", "V2.1A"));
     EXPECT_FALSE(BootFits("0021", "0020", "M-PQ3W1", "V2.2 "));
