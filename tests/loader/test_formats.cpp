@@ -311,6 +311,11 @@ TEST(Arguments, PortWordsAndAddresses)
     EXPECT_EQ(com.stopBits, 1);
     EXPECT_EQ(com.DownloadPortName(), "COM2");
     EXPECT_EQ(com.DownloadAddress(), "9600,8,N,1");
+    // The command line counts in capitals: a lower-case parity letter is the same parity.
+    r = ParseArguments({"com2", "9600,8,e,1"});
+    ASSERT_TRUE(r.valid) << r.error;
+    EXPECT_EQ(r.printers[0].parity, 'E');
+    EXPECT_EQ(r.printers[0].DownloadAddress(), "9600,8,E,1");
     EXPECT_FALSE(ParseArguments({"COM2"}).valid);
     EXPECT_FALSE(ParseArguments({"COM2", "9600,8,N"}).valid);
     EXPECT_FALSE(ParseArguments({"COM257", "9600,8,N,1"}).valid);

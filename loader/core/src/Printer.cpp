@@ -215,7 +215,9 @@ bool ParsePortAndAddress(const std::string& portWord, const std::string& rawAddr
         if (n < 1 || n > 256) return Fail(error, "no serial port " + portWord);
         int baud = 0, bits = 0, stop = 0, used = 0;
         char parity = 0;
-        if (std::sscanf(address.c_str(), "%d,%d,%c,%d%n", &baud, &bits, &parity, &stop, &used) != 4 ||
+        // The whole command line is taken in capitals: "9600,8,n,1" is no parity.
+        const std::string line = Upper(address);
+        if (std::sscanf(line.c_str(), "%d,%d,%c,%d%n", &baud, &bits, &parity, &stop, &used) != 4 ||
             static_cast<size_t>(used) != address.size())
             return Fail(error, portWord + " needs the line parameters baud,bits,parity,stop, not \"" + address + "\"");
         printer = SerialPrinter(n, baud, bits, parity, stop, false);

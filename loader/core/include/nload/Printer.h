@@ -90,9 +90,10 @@ PrinterInfo ParallelPrinter(int lptNumber);
 
 // A port word and its address, as the command line and the list file give
 // them: "SNMP a.b.c.d", "TCP/IP a.b.c.d:port", "USB <device path>",
-// "COMn baud,bits,parity,stop", "LPTn" (no address). The port word is
-// compared without regard to case; the address as it stands (device paths
-// are case-sensitive). False, with the reason, when the pair names no printer.
+// "COMn baud,bits,parity,stop", "LPTn" (no address). The port word and a
+// serial port's parity letter are taken without regard to case, other
+// addresses as they stand (device paths are case-sensitive). False, with
+// the reason, when the pair names no printer.
 bool ParsePortAndAddress(const std::string& portWord, const std::string& address, PrinterInfo& printer,
                          std::string* error = nullptr);
 
