@@ -352,6 +352,16 @@ TEST(Arguments, ListFileOfTheListWindow)
     EXPECT_EQ(r.printers[1].address, "127.0.0.12");
     EXPECT_EQ(r.listFile, dir.File("temp.txt"));
 
+    // The data folder's name has a blank in it; a start through a shell
+    // splits the path into two words.
+    qavtest::RunCommand("mkdir -p '" + dir.File("VORANTA QAV") + "'");
+    qavtest::WriteFile(dir.File("VORANTA QAV/temp.txt"), "SNMP 127.0.0.13\n");
+    r = ParseArguments({dir.File("VORANTA"), "QAV/temp.txt"});
+    ASSERT_TRUE(r.valid) << r.error;
+    ASSERT_EQ(r.printers.size(), 1u);
+    EXPECT_EQ(r.printers[0].address, "127.0.0.13");
+    EXPECT_EQ(r.listFile, dir.File("VORANTA QAV/temp.txt"));
+
     qavtest::WriteFile(dir.File("bad.txt"), "SNMP 127.0.0.11\nSNMP nowhere\n");
     r = ParseArguments({dir.File("bad.txt")});
     EXPECT_FALSE(r.valid);

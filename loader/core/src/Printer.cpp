@@ -277,13 +277,17 @@ StartRequest ParseArguments(const std::vector<std::string>& args)
         request.printers.push_back(std::move(p));
         return request;
     }
-    // A list file comes alone, in place of the port word.
+    // A list file comes alone, in place of the port word. The data folder
+    // has a blank in its name: a start through a shell may have split the
+    // path into words, which are joined again.
     const std::string upper = Upper(args[0]);
     const bool portWord = upper == "SNMP" || upper == "TCP/IP" || upper == "USB" || upper.compare(0, 3, "COM") == 0 ||
                           upper.compare(0, 3, "LPT") == 0;
-    if (args.size() == 1 && !portWord && IsRegularFile(args[0])) {
-        if (!ReadListFile(args[0], request.printers, &why)) return invalid(why);
-        request.listFile = args[0];
+    std::string path = args[0];
+    for (size_t i = 1; i < args.size(); ++i) path += " " + args[i];
+    if (!portWord && IsRegularFile(path)) {
+        if (!ReadListFile(path, request.printers, &why)) return invalid(why);
+        request.listFile = path;
         return request;
     }
     return invalid(why);

@@ -107,7 +107,8 @@ struct StartRequest {
 
 // The arguments after the program's name: nothing; a port word and an
 // address (the words after the port word, joined by one blank and trimmed);
-// or the path of a list file (an existing file, given alone), which names
+// or the path of a list file (an existing file, given alone; a path split
+// at its blanks into several words counts too), which names
 // one printer per line as "PORT ADDRESS" (empty lines are skipped). A list
 // file with a line that names no printer, or with no printer at all, is not
 // valid.
