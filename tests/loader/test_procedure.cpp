@@ -341,6 +341,27 @@ TEST_F(Procedure, AnotherVersionAfterTheRestartIsCode23)
     EXPECT_EQ(Run(file, printer).code, kErrVersionAfterRestart);
 }
 
+TEST_F(Procedure, CatalogVersionWithoutRevisionMatchesThePrintersBlank)
+{
+    // A catalog line writes "V1.2"; the printer reports it as "V1.2 " (its
+    // version texts are read as five characters).
+    PreparedFile file = MainFile();
+    file.info.version = "V1.2";
+    TakeVersionDigits(file.info);
+    PrinterInfo printer = Network();
+    Cooperative(file);
+    env_.state.versionAfterRestart = "V1.2 ";
+    EXPECT_EQ(Run(file, printer).code, kOk);
+    // A different revision is still another version.
+    FakeEnvironment env;
+    env.state.reactions = {{0, Frame(52)}, {0, Frame(56)}};
+    env.state.trapAfterMs = 0;
+    env.state.versionAfterRestart = "V1.2A";
+    PrinterInfo other = Network();
+    RecordingSink sink;
+    EXPECT_EQ(DownloadToPrinter(env, file, timing_, other, sink).code, kErrVersionAfterRestart);
+}
+
 TEST_F(Procedure, HtmlIsComparedOnlyWhenThePrinterReportsAnHtmlVersion)
 {
     const PreparedFile file = Prepare(loadertest::MakeLoadFile({.kind = "HTML"}), "HTML");
