@@ -83,8 +83,15 @@ QWidget* CNLOADDlg::CreateFileGroup()
     layout->addWidget(fields_);
     connect(browse, &QPushButton::clicked, this, &CNLOADDlg::Browse);
     connect(ftp, &QPushButton::clicked, this, &CNLOADDlg::ChooseFromFtp);
-    connect(fileField_, &QLineEdit::returnPressed, this, [this] {
-        if (!fileField_->text().trimmed().isEmpty()) ChooseFile(fileField_->text().trimmed());
+    // A name typed into the field counts once it is entered (Return, or the
+    // focus moving on, for example to the Download button). A file without
+    // a trailer leaves the chosen file as it was, and the field shows it again.
+    connect(fileField_, &QLineEdit::editingFinished, this, [this] {
+        const QString typed = fileField_->text().trimmed();
+        if (typed == fileText_ || typingChecked_) return; // the message box takes the focus too
+        typingChecked_ = true;
+        if (typed.isEmpty() || !ChooseFile(typed)) fileField_->setText(fileText_);
+        typingChecked_ = false;
     });
     return group;
 }
@@ -140,6 +147,7 @@ bool CNLOADDlg::ChooseFile(const QString& path)
     file_ = nload::InfoFromTrailer(trailer);
     filePath_ = path.toStdString();
     ftp_.reset();
+    fileText_ = path;
     fileField_->setText(path);
     fields_->Show(*file_);
     FillPrinters();
@@ -151,7 +159,8 @@ void CNLOADDlg::ChooseCatalogFile(const nload::FtpServer& server, const nload::C
     file_ = entry.Info();
     filePath_ = entry.RelativePath();
     ftp_ = server;
-    fileField_->setText(Q(nload::CatalogUrl(server, filePath_)));
+    fileText_ = Q(nload::CatalogUrl(server, filePath_));
+    fileField_->setText(fileText_);
     fields_->Show(*file_);
     FillPrinters();
 }

@@ -84,6 +84,8 @@ private:
     std::optional<nload::FileInfo> file_;
     std::string filePath_;
     std::optional<nload::FtpServer> ftp_;
+    QString fileText_; // the chosen file as the field shows it
+    bool typingChecked_ = false;
     nload::Timing timing_;
     qavsettings::DownLoaderConfig settings_;
     int columnCount_ = 0;

@@ -141,6 +141,26 @@ TEST_F(Windows, MainWindowShowsTheTrailerOfTheChosenFile)
     EXPECT_EQ(window.Fields()->Values()[1], "M-UH9W");
 }
 
+TEST_F(Windows, FileNameTypedIntoTheFieldIsTakenWhenEntered)
+{
+    Messages messages;
+    CNLOADDlg window(env_, {Usb("/dev/usb/lp0", "Only")});
+    const QString good = QString::fromStdString(File({.version = "V1.06"}));
+    window.FileField()->setText(good);
+    emit window.FileField()->editingFinished(); // Return, or the focus moving to Download
+    EXPECT_EQ(window.Fields()->Values()[2], "V1.06");
+    // A file without a trailer: the chosen file stays, and the field says so.
+    loadertest::WriteBytes(dir_.File("short.bin"), std::vector<unsigned char>(255, 'x'));
+    window.FileField()->setText(QString::fromStdString(dir_.File("short.bin")));
+    emit window.FileField()->editingFinished();
+    EXPECT_TRUE(messages.Saw(3030));
+    EXPECT_EQ(window.FileField()->text(), good);
+    std::string sent;
+    window.SetDownloadWindow([&](CDLProc& w) { sent = w.Run().Report().fileName; });
+    EXPECT_TRUE(window.StartDownload());
+    EXPECT_EQ(sent, good.toStdString());
+}
+
 TEST_F(Windows, DownloadNeedsAFileAndPrinters)
 {
     Messages messages;
