@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "Texts.h"
@@ -27,6 +29,7 @@ enum WindowText : int {
     kPrinterLabel = 3251,
     kTotalLabel = 3252,
     kSaveButton = 3253,
+    kSaveFailed = 3032,
     kFileLabel = 8020,
 };
 
@@ -128,11 +131,13 @@ void CDLProc::Tick()
 
 bool CDLProc::SaveReport(const QString& path)
 {
+    errno = 0;
     std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
     out << nload::BuildReport(Texts(), run_->Report());
     out.close();
     if (!out) {
-        Message(this, Box::kError, path);
+        const int error = errno;
+        Message(this, Box::kError, kSaveFailed, path + (error ? ": " + Q(std::strerror(error)) : QString()));
         return false;
     }
     return true;

@@ -290,6 +290,20 @@ nload::RunSetup SetupFor(const std::string& path, std::vector<nload::PrinterInfo
     return s;
 }
 
+TEST_F(Windows, ReportThatCannotBeWrittenSaysSoAndWhere)
+{
+    env_.state.reactions = {{0, Frame(52)}, {0, Frame(56)}};
+    CDLProc window(env_, SetupFor(File({}), {Usb("/dev/usb/lp0", "Only")}));
+    RunToEnd(window);
+    Messages messages;
+    const QString path = QString::fromStdString(dir_.File("no such folder/report.txt"));
+    EXPECT_FALSE(window.SaveReport(path));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].kind, Box::kError);
+    EXPECT_EQ(messages.shown[0].text, T(3032));
+    EXPECT_TRUE(messages.shown[0].detail.startsWith(path + ": ")) << messages.shown[0].detail.toStdString();
+}
+
 TEST_F(Windows, DownloadWindowFollowsTheRunAndClosesOnlyAtItsEnd)
 {
     HeldEnvironment env;
