@@ -29,6 +29,9 @@ enum WindowText : int {
     kPrinterLabel = 3251,
     kTotalLabel = 3252,
     kSaveButton = 3253,
+    kStopButton = 3254,
+    kStopQuestion = 3255,
+    kStopping = 3256,
     kSaveFailed = 3032,
     kFileLabel = 8020,
 };
@@ -63,6 +66,8 @@ CDLProc::CDLProc(nload::Environment& env, nload::RunSetup setup, QWidget* parent
     log_->setLineWrapMode(QPlainTextEdit::NoWrap);
     layout->addWidget(log_);
     auto* row = new QHBoxLayout;
+    stop_ = new QPushButton(T(kStopButton), this);
+    row->addWidget(stop_);
     row->addStretch();
     save_ = new QPushButton(T(kSaveButton), this);
     ok_ = new QPushButton(tr("OK"), this);
@@ -73,6 +78,7 @@ CDLProc::CDLProc(nload::Environment& env, nload::RunSetup setup, QWidget* parent
     layout->addLayout(row);
     connect(ok_, &QPushButton::clicked, this, &CDLProc::accept);
     connect(save_, &QPushButton::clicked, this, &CDLProc::Save);
+    connect(stop_, &QPushButton::clicked, this, &CDLProc::AskStop);
 
     chooser_ = [](QWidget* parent) {
         return QFileDialog::getSaveFileName(parent, T(kSaveTitle), QString(), T(kReportFilter));
@@ -101,7 +107,20 @@ void CDLProc::Start()
 
 void CDLProc::reject()
 {
-    if (ended_ || !started_) QDialog::reject();
+    if (ended_ || !started_) {
+        QDialog::reject();
+        return;
+    }
+    AskStop(); // the window closes with OK once the run has ended
+}
+
+bool CDLProc::AskStop()
+{
+    if (ended_ || run_->Stopping()) return false;
+    if (Message(this, Box::kQuestion, kStopQuestion) != QMessageBox::Yes) return false;
+    run_->StopBeforeNext();
+    stop_->setEnabled(false);
+    return true;
 }
 
 void CDLProc::Tick()
@@ -114,7 +133,8 @@ void CDLProc::Tick()
     }
     if (s.current >= 0 && s.current < static_cast<int>(s.printers.size())) {
         const nload::PrinterProgress& p = s.printers[static_cast<size_t>(s.current)];
-        const QString step = p.statusText ? T(p.statusText) : QString();
+        QString step = p.statusText ? T(p.statusText) : QString();
+        if (run_->Stopping() && !p.done) step += "  " + T(kStopping);
         status_->setText(Q(names_[static_cast<size_t>(s.current)]) + "  " + step);
         printerBar_->setRange(0, std::max(1, s.dataLength));
         printerBar_->setValue(std::min(p.sent, s.dataLength));
@@ -126,6 +146,7 @@ void CDLProc::Tick()
     ended_ = true;
     ok_->setEnabled(true);
     save_->setEnabled(true);
+    stop_->setEnabled(false);
     emit runEnded();
 }
 

@@ -342,6 +342,36 @@ TEST_F(Windows, DownloadWindowFollowsTheRunAndClosesOnlyAtItsEnd)
     EXPECT_FALSE(window.isVisible());
 }
 
+TEST_F(Windows, StopLetsThePrinterBeingServedFinishAndLeavesOutTheRest)
+{
+    HeldEnvironment env;
+    env.state.bytesPerPoll = 1000;
+    env.state.reactions = {{0, Frame(52)}, {0, Frame(56)}, {0, Frame(52)}, {0, Frame(56)}};
+    CDLProc window(env, SetupFor(File({.contentSize = 9994}), {Usb("/dev/usb/lp0", "First"), Usb("/dev/usb/lp1", "Second")}));
+    window.show();
+    ASSERT_TRUE(WaitUntil([&] { return env.Holding(); }));
+    Messages messages;
+    messages.answer = QMessageBox::No;
+    window.StopButton()->click();
+    EXPECT_TRUE(messages.Saw(3255));
+    EXPECT_TRUE(window.StopButton()->isEnabled());
+    messages.answer = QMessageBox::Yes;
+    window.reject(); // the close box asks the same
+    EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_FALSE(window.StopButton()->isEnabled());
+    EXPECT_TRUE(window.isVisible());
+    env.Release();
+    ASSERT_TRUE(WaitUntil([&] { return window.Ended(); }));
+    const std::vector<nload::PrinterInfo> done = window.Run().Printers();
+    EXPECT_EQ(done[0].last.code, nload::kOk);
+    EXPECT_EQ(done[1].last.code, nload::kErrStopped);
+    EXPECT_EQ(env.state.Count("open"), 1);
+    EXPECT_NE(window.LogBox()->toPlainText().indexOf(T(8071)), -1);
+    EXPECT_TRUE(window.OkButton()->isEnabled());
+    window.reject();
+    EXPECT_FALSE(window.isVisible());
+}
+
 // ------------------------------------------------------ choosing the printers
 
 TEST_F(Windows, SelectionNeedsCheckedPrintersOfOneModel)

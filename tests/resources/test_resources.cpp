@@ -447,7 +447,7 @@ const std::vector<TextGroup>& LoaderTextsInUse()
         {"printer list columns", Ids({{10000}, Ids(10001, 10006), Ids(10011, 10016)})},
         {"main window", Ids(3010, 3032)},
         {"printer selection, adding and information", Ids({Ids(3100, 3113), {3130, 3131}})},
-        {"FTP selection, download window and settings", Ids({Ids(3200, 3205), Ids(3250, 3253), Ids(3300, 3303)})},
+        {"FTP selection, download window and settings", Ids({Ids(3200, 3205), Ids(3250, 3256), Ids(3300, 3303)})},
         {"window background colours", Ids(10100, 10132)},
     };
     return groups;

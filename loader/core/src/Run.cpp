@@ -75,6 +75,8 @@ void DownloadRun::Start()
 
 void DownloadRun::Stop() { stop_ = true; }
 
+void DownloadRun::StopBeforeNext() { stopBeforeNext_ = true; }
+
 RunSnapshot DownloadRun::Snapshot() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -186,7 +188,12 @@ void DownloadRun::Serve(const PreparedFile& prepared, size_t index)
         printer = printers_[index];
     }
     Sink sink(*this, index);
-    PrinterResult result = DownloadToPrinter(env_, prepared, setup_.timing, printer, sink, &stop_);
+    PrinterResult result;
+    if (stopBeforeNext_.load()) {
+        result.code = kErrStopped;
+    } else {
+        result = DownloadToPrinter(env_, prepared, setup_.timing, printer, sink, &stop_);
+    }
     result.status = result.code == kOk ? texts_.Get(kStatusDone) : ErrorMessage(texts_, result);
     printer.last = result;
 
@@ -243,7 +250,7 @@ void DownloadRun::Finish()
             state_.log += ResultLine(texts_, p) + "\n";
             if (p.last.code != kOk) all = false;
         }
-        if (stop_.load()) state_.log += texts_.Get(kRunStopped) + "\n";
+        if (Stopping()) state_.log += texts_.Get(kRunStopped) + "\n";
         state_.log += texts_.Get(all ? kAllSucceeded : kSomeFailed) + "\n";
     }
     env_.SleepMs(setup_.settleMs);
