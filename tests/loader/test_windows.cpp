@@ -528,6 +528,24 @@ TEST_F(Windows, FtpSelectionListsTheCatalog)
     EXPECT_TRUE(messages.Saw(4103));
 }
 
+TEST_F(Windows, ClosingTheFtpSelectionGivesUpAFetchThatHangs)
+{
+    loadertest::SilentServer silent(qavtest::LoopbackAddress(43));
+    ASSERT_TRUE(silent.Listening());
+    Messages messages;
+    QElapsedTimer clock;
+    {
+        CFtpFileSelect dialog;
+        dialog.SetServer(silent.Server()); // the fetch would wait 30 s for a greeting
+        dialog.Connect();
+        WaitUntil([] { return false; }, 300);
+        EXPECT_TRUE(dialog.Busy());
+        clock.start();
+    }
+    // The window thread is not held until the fetch gives up by itself.
+    EXPECT_LT(clock.elapsed(), 3000);
+}
+
 // ------------------------------------------------------------- README pictures
 
 TEST_F(Windows, Screenshots)

@@ -143,7 +143,7 @@ bool DownloadRun::Prepare(PreparedFile& prepared)
     std::string why;
     if (setup_.ftp) {
         temp = MakeTempFile("qav-download-", &why);
-        if (temp.empty() || !FetchFile(*setup_.ftp, setup_.filePath, temp, &why)) {
+        if (temp.empty() || !FetchFile(*setup_.ftp, setup_.filePath, temp, &why, &stop_)) {
             Log(texts_.Get(kFetchFailed) + " " + why);
             code = kErrFileRead;
         }
