@@ -413,6 +413,44 @@ TEST_F(Windows, AddedPrinterIsReadAndCheckedButNeverTwice)
     EXPECT_EQ(dialog.Known().size(), 1u);
 }
 
+// Reads that meet inside ReadInfo: each waits (up to a second) for a
+// second reader to come in.
+class MeetingReads : public FakeEnvironment {
+public:
+    int ReadInfo(nload::PrinterInfo& printer) override
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        most_ = std::max(most_, ++inside_);
+        cv_.notify_all();
+        cv_.wait_for(lock, std::chrono::seconds(1), [this] { return inside_ >= 2; });
+        --inside_;
+        lock.unlock();
+        return FakeEnvironment::ReadInfo(printer);
+    }
+    int Most() const { return most_; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    int inside_ = 0;
+    int most_ = 0;
+};
+
+TEST_F(Windows, InformationOfSeveralPrintersIsReadAtOnce)
+{
+    // A list of switched-off printers costs the SNMP time-out once, not
+    // once per printer.
+    MeetingReads env;
+    env.state.versionAfterRestart = "V1.20";
+    std::vector<nload::PrinterInfo> printers = {nload::NetworkPrinter("127.0.0.11"), nload::NetworkPrinter("127.0.0.12"),
+                                                Usb("/dev/usb/lp0", "Local"), nload::NetworkPrinter("127.0.0.13")};
+    ReadInformation(env, printers, nullptr);
+    EXPECT_GE(env.Most(), 2);
+    EXPECT_EQ(env.state.Count("read"), 3); // the USB printer is not asked
+    EXPECT_EQ(printers[3].versions[nload::kKindMain], "V1.20");
+    EXPECT_EQ(printers[2].versions[nload::kKindMain], "");
+}
+
 TEST_F(Windows, AddPrinterDialogTakesEveryPortKind)
 {
     Messages messages;
