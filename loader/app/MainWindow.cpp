@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -84,16 +85,36 @@ QWidget* CNLOADDlg::CreateFileGroup()
     connect(browse, &QPushButton::clicked, this, &CNLOADDlg::Browse);
     connect(ftp, &QPushButton::clicked, this, &CNLOADDlg::ChooseFromFtp);
     // A name typed into the field counts once it is entered (Return, or the
-    // focus moving on, for example to the Download button). A file without
-    // a trailer leaves the chosen file as it was, and the field shows it again.
-    connect(fileField_, &QLineEdit::editingFinished, this, [this] {
-        const QString typed = fileField_->text().trimmed();
-        if (typed == fileText_ || typingChecked_) return; // the message box takes the focus too
-        typingChecked_ = true;
-        if (typed.isEmpty() || !ChooseFile(typed)) fileField_->setText(fileText_);
-        typingChecked_ = false;
-    });
+    // focus moving on, for example to the Download button).
+    connect(fileField_, &QLineEdit::editingFinished, this, &CNLOADDlg::TakeTypedFile);
+    fileField_->installEventFilter(this);
     return group;
+}
+
+void CNLOADDlg::TakeTypedFile()
+{
+    // A file without a trailer leaves the chosen file as it was, and the
+    // field shows it again.
+    const QString typed = fileField_->text().trimmed();
+    if (typed == fileText_ || typingChecked_) return; // the message box takes the focus too
+    typingChecked_ = true;
+    if (typed.isEmpty() || !ChooseFile(typed)) fileField_->setText(fileText_);
+    typingChecked_ = false;
+}
+
+bool CNLOADDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // Return in the file field takes the file and goes no further: the
+    // dialog would otherwise press its default button and start a download
+    // (of the earlier file, when the typed one has no trailer).
+    if (watched == fileField_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            TakeTypedFile();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QWidget* CNLOADDlg::CreatePrinterGroup()

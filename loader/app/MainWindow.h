@@ -66,8 +66,12 @@ public:
     QTreeWidget* PrinterList() const { return list_; }
     QPushButton* DownloadButton() const { return download_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* CreateFileGroup();
+    void TakeTypedFile();
     QWidget* CreatePrinterGroup();
     QLayout* CreateButtons();
     void Browse();

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -159,6 +160,33 @@ TEST_F(Windows, FileNameTypedIntoTheFieldIsTakenWhenEntered)
     window.SetDownloadWindow([&](CDLProc& w) { sent = w.Run().Report().fileName; });
     EXPECT_TRUE(window.StartDownload());
     EXPECT_EQ(sent, good.toStdString());
+}
+
+TEST_F(Windows, ReturnInTheFileFieldTakesTheFileAndStartsNoDownload)
+{
+    Messages messages;
+    CNLOADDlg window(env_, {Usb("/dev/usb/lp0", "Only")});
+    bool started = false;
+    window.SetDownloadWindow([&](CDLProc&) { started = true; });
+    window.show();
+    window.FileField()->setFocus();
+    window.FileField()->setText(QString::fromStdString(File({.version = "V1.06"})));
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(window.FileField(), &press);
+    EXPECT_EQ(window.Fields()->Values()[2], "V1.06");
+    EXPECT_FALSE(started) << "Return in the file field is not the Download button";
+    // Nor after a name without a trailer, which leaves the earlier file chosen.
+    loadertest::WriteBytes(dir_.File("short.bin"), std::vector<unsigned char>(255, 'x'));
+    window.FileField()->setText(QString::fromStdString(dir_.File("short.bin")));
+    QKeyEvent again(QEvent::KeyPress, Qt::Key_Enter, Qt::KeypadModifier);
+    QApplication::sendEvent(window.FileField(), &again);
+    EXPECT_TRUE(messages.Saw(3030));
+    EXPECT_FALSE(started);
+    // Elsewhere Return is still the Download button.
+    window.DownloadButton()->setFocus();
+    QKeyEvent onButton(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(window.DownloadButton(), &onButton);
+    EXPECT_TRUE(started);
 }
 
 TEST_F(Windows, DownloadNeedsAFileAndPrinters)
