@@ -539,7 +539,9 @@ TEST(Report, SavedReportLayout)
     ok.name = "Labeller 1";
     PrinterInfo failed = ParallelPrinter(1);
     failed.last.code = 26;
-    d.printers = {ok, failed};
+    PrinterInfo serial = SerialPrinter(2, 9600, 8, 'N', 1, false);
+    serial.name = "Dock";
+    d.printers = {ok, failed, serial};
     d.log = "first line\nsecond line\n";
     const std::string report = BuildReport(Texts(), d);
     const std::string expected = Texts().Get(8000) + "\r\n\r\n" + Texts().Get(8010) + " 2024/05/06   07:08:09.010\r\n" +
@@ -550,6 +552,7 @@ TEST(Report, SavedReportLayout)
                                  Texts().Get(8026) + " LABEL FW\r\n" + Texts().Get(8027) + " REL 2\r\n\r\n" +
                                  "SNMP  127.0.0.11\r\nLabeller 1" + Texts().Get(5003) + "\r\n\r\n" +
                                  "LPT1\r\nQAV BARCODE PRINTER LPT1: " + Texts().Get(8094) + "\r\n\r\n" +
+                                 "COM2  9600,8,N,1\r\nDock" + Texts().Get(5003) + "\r\n\r\n" +
                                  "first line\r\nsecond line\r\n";
     EXPECT_EQ(report, expected);
 }
