@@ -46,7 +46,8 @@ CDLProc::CDLProc(nload::Environment& env, nload::RunSetup setup, QWidget* parent
     setModal(true);
     resize(560, 400);
     for (const nload::PrinterInfo& p : setup.printers) names_.push_back(p.DisplayName());
-    const QString file = Q(setup.filePath);
+    // A file of an FTP server's catalog by its address, as the report names it.
+    const QString file = Q(setup.ftp ? nload::CatalogUrl(*setup.ftp, setup.filePath) : setup.filePath);
 
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;

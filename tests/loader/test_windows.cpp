@@ -332,6 +332,21 @@ TEST_F(Windows, ReportThatCannotBeWrittenSaysSoAndWhere)
     EXPECT_TRUE(messages.shown[0].detail.startsWith(path + ": ")) << messages.shown[0].detail.toStdString();
 }
 
+TEST_F(Windows, DownloadWindowNamesAServersFileByItsAddress)
+{
+    nload::RunSetup setup = SetupFor(File({}), {Usb("/dev/usb/lp0", "Only")});
+    setup.ftp = nload::FtpServer{};
+    setup.ftp->host = "127.0.0.1:2121";
+    setup.ftp->user = "loader";
+    setup.ftp->password = "secret";
+    setup.filePath = "MAIN/MUG2V107.BIN";
+    CDLProc window(env_, std::move(setup));
+    QStringList shown;
+    for (const QLabel* label : window.findChildren<QLabel*>()) shown << label->text();
+    EXPECT_TRUE(shown.contains("ftp://127.0.0.1:2121/ROM_FILE/MAIN/MUG2V107.BIN")) << shown.join(" | ").toStdString();
+    EXPECT_FALSE(shown.join(" ").contains("secret"));
+}
+
 TEST_F(Windows, DownloadWindowFollowsTheRunAndClosesOnlyAtItsEnd)
 {
     HeldEnvironment env;
