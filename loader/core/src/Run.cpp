@@ -73,9 +73,18 @@ void DownloadRun::Start()
     worker_ = std::thread(&DownloadRun::Work, this);
 }
 
-void DownloadRun::Stop() { stop_ = true; }
+void DownloadRun::Stop()
+{
+    stop_ = true;
+    cancelFetch_ = true;
+}
 
-void DownloadRun::StopBeforeNext() { stopBeforeNext_ = true; }
+void DownloadRun::StopBeforeNext()
+{
+    // While the file is still being fetched no printer has begun.
+    stopBeforeNext_ = true;
+    cancelFetch_ = true;
+}
 
 RunSnapshot DownloadRun::Snapshot() const
 {
@@ -143,9 +152,13 @@ bool DownloadRun::Prepare(PreparedFile& prepared)
     std::string why;
     if (setup_.ftp) {
         temp = MakeTempFile("qav-download-", &why);
-        if (temp.empty() || !FetchFile(*setup_.ftp, setup_.filePath, temp, &why, &stop_)) {
-            Log(texts_.Get(kFetchFailed) + " " + why);
-            code = kErrFileRead;
+        if (temp.empty() || !FetchFile(*setup_.ftp, setup_.filePath, temp, &why, &cancelFetch_)) {
+            if (Stopping()) {
+                code = kErrStopped; // given up, not failed
+            } else {
+                Log(texts_.Get(kFetchFailed) + " " + why);
+                code = kErrFileRead;
+            }
         }
         path = temp;
     }
@@ -220,7 +233,7 @@ void DownloadRun::Work()
     }
     PreparedFile prepared;
     if (!Prepare(prepared)) {
-        Log(texts_.Get(kRunStopped));
+        if (!Stopping()) Log(texts_.Get(kRunStopped)); // a stopped run says so at its end
         Finish();
         return;
     }

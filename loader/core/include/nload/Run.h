@@ -79,7 +79,8 @@ public:
     void Stop();
     // Begins no further printer: those not begun yet end with code 30, the
     // ones being served finish their download (a printer is never left
-    // with half a program).
+    // with half a program). Both stops give up a fetch of the file from an
+    // FTP server that is still going.
     void StopBeforeNext();
     bool Stopping() const { return stop_.load() || stopBeforeNext_.load(); }
 
@@ -101,6 +102,7 @@ private:
     RunSetup setup_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> stopBeforeNext_{false};
+    std::atomic<bool> cancelFetch_{false}; // either stop gives up the file's fetch
     std::thread worker_;
 
     mutable std::mutex mutex_;
