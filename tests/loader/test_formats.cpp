@@ -257,6 +257,27 @@ TEST(Catalog, LineFieldsAndTheSelection)
     EXPECT_EQ(ChecksumText(info), "00A1B2C3H");
 }
 
+TEST(Catalog, GaijiRowCarriesNoValuesLikeItsTrailer)
+{
+    // Only the kind of a GAIJI file counts, whether it comes from its
+    // trailer or from a catalog line: the report and the checks see no
+    // model, version, size or checksum.
+    const FileInfo info = ParseCatalogLine("GAIJI.BIN,FONT,GAIJI,M-UG2,V1.00,A,B,12,0000ABCD,", 9).Info();
+    EXPECT_EQ(info.kind, kKindGaiji);
+    EXPECT_EQ(info.kindName, "GAIJI");
+    EXPECT_EQ(info.model, "");
+    EXPECT_EQ(info.version, "");
+    EXPECT_EQ(info.text1, "");
+    EXPECT_EQ(info.text2, "");
+    EXPECT_EQ(info.sizeKb, 0u);
+    EXPECT_EQ(info.checksum, 0u);
+    ReportData d;
+    d.file = info;
+    const std::string report = BuildReport(Texts(), d);
+    EXPECT_NE(report.find("\r\n" + Texts().Get(8022) + " \r\n" + Texts().Get(8023) + " \r\n"), std::string::npos)
+        << report;
+}
+
 TEST(Catalog, ALineOneCommaShortLeavesItsLastFieldEmpty)
 {
     const CatalogEntry e = ParseCatalogLine("F.BIN,,KANJI,M-UG2,V1.0,A,B,77,DEADBEEF", 9);

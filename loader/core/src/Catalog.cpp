@@ -84,6 +84,7 @@ FileInfo CatalogEntry::Info() const
     info.kindName = TrimRight(kindName);
     const KindRow* row = FindKind(info.kindName);
     info.kind = row ? row->code : kKindOther;
+    if (info.kind == kKindGaiji) return info; // as for its trailer: nothing else of a GAIJI file is used
     info.model = model;
     info.text1 = text1;
     info.text2 = text2;

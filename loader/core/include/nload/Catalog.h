@@ -31,7 +31,8 @@ struct CatalogEntry {
     // "folder/file name" relative to the catalog's folder (the file name
     // alone when the folder is empty).
     std::string RelativePath() const;
-    // The kept values of the selection: as from a trailer.
+    // The kept values of the selection: as from a trailer (for GAIJI only
+    // the kind).
     FileInfo Info() const;
 };
 
