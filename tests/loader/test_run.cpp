@@ -157,4 +157,17 @@ TEST_F(Run, StopBeforeNextFinishesThePrinterBeingServedAndLeavesOutTheRest)
     EXPECT_FALSE(run.AllSucceeded());
 }
 
+TEST_F(Run, StopDuringTheLastPrinterLeavesNothingOutAndSaysNothingOfAStop)
+{
+    StopDuringFirst env;
+    env.state.reactions = {{0, Frame(52)}, {0, Frame(56)}};
+    DownloadRun run(env, Texts(), Setup({}, {Usb("/dev/usb/lp0", "A")}));
+    env.run = &run;
+    const RunSnapshot s = RunToEnd(run);
+    EXPECT_EQ(s.printers[0].result.code, kOk);
+    EXPECT_TRUE(run.AllSucceeded());
+    EXPECT_EQ(s.log.find(Texts().Get(8071)), std::string::npos) << s.log;
+    EXPECT_NE(s.log.find(Texts().Get(8060)), std::string::npos) << s.log;
+}
+
 } // namespace

@@ -256,14 +256,16 @@ void DownloadRun::Work()
 
 void DownloadRun::Finish()
 {
-    bool all = true;
+    bool all = true, leftOut = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const PrinterInfo& p : printers_) {
             state_.log += ResultLine(texts_, p) + "\n";
             if (p.last.code != kOk) all = false;
+            if (p.last.code == kErrStopped) leftOut = true;
         }
-        if (Stopping()) state_.log += texts_.Get(kRunStopped) + "\n";
+        // A stop asked for while the last printer was served changed nothing.
+        if (leftOut) state_.log += texts_.Get(kRunStopped) + "\n";
         state_.log += texts_.Get(all ? kAllSucceeded : kSomeFailed) + "\n";
     }
     env_.SleepMs(setup_.settleMs);
