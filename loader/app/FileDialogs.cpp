@@ -167,6 +167,8 @@ CFtpFileSelect::CFtpFileSelect(QWidget* parent) : QDialog(parent)
 
 CFtpFileSelect::~CFtpFileSelect()
 {
+    // A fetch still connecting ends at libcurl's next progress call.
+    cancel_ = true;
     if (worker_.joinable()) worker_.join();
 }
 
@@ -194,7 +196,7 @@ void CFtpFileSelect::Connect()
     entries_.clear();
     worker_ = std::thread([this, server = Server()] {
         std::string text, error;
-        const bool ok = nload::FetchCatalog(server, text, &error);
+        const bool ok = nload::FetchCatalog(server, text, &error, &cancel_);
         QMetaObject::invokeMethod(
             this,
             [this, ok, text, error] {

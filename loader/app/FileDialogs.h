@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFileDialog>
 
+#include <atomic>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -52,7 +53,7 @@ private:
 
 // The FTP server's catalog: server, user and password, a Connect button,
 // and the list of the catalog's files. The catalog is fetched off the
-// window thread.
+// window thread; closing the dialog gives up a fetch still going.
 class CFtpFileSelect : public QDialog {
     Q_OBJECT
 public:
@@ -86,6 +87,7 @@ private:
     QTreeWidget* list_ = nullptr;
     std::vector<nload::CatalogEntry> entries_;
     std::optional<nload::CatalogEntry> selected_;
+    std::atomic<bool> cancel_{false};
     std::thread worker_;
 };
 

@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -83,10 +84,37 @@ QWidget* CNLOADDlg::CreateFileGroup()
     layout->addWidget(fields_);
     connect(browse, &QPushButton::clicked, this, &CNLOADDlg::Browse);
     connect(ftp, &QPushButton::clicked, this, &CNLOADDlg::ChooseFromFtp);
-    connect(fileField_, &QLineEdit::returnPressed, this, [this] {
-        if (!fileField_->text().trimmed().isEmpty()) ChooseFile(fileField_->text().trimmed());
-    });
+    // A name typed into the field counts once it is entered (Return, or the
+    // focus moving on, for example to the Download button).
+    connect(fileField_, &QLineEdit::editingFinished, this, &CNLOADDlg::TakeTypedFile);
+    fileField_->installEventFilter(this);
     return group;
+}
+
+void CNLOADDlg::TakeTypedFile()
+{
+    // A file without a trailer leaves the chosen file as it was, and the
+    // field shows it again.
+    const QString typed = fileField_->text().trimmed();
+    if (typed == fileText_ || typingChecked_) return; // the message box takes the focus too
+    typingChecked_ = true;
+    if (typed.isEmpty() || !ChooseFile(typed)) fileField_->setText(fileText_);
+    typingChecked_ = false;
+}
+
+bool CNLOADDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // Return in the file field takes the file and goes no further: the
+    // dialog would otherwise press its default button and start a download
+    // (of the earlier file, when the typed one has no trailer).
+    if (watched == fileField_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            TakeTypedFile();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QWidget* CNLOADDlg::CreatePrinterGroup()
@@ -140,6 +168,7 @@ bool CNLOADDlg::ChooseFile(const QString& path)
     file_ = nload::InfoFromTrailer(trailer);
     filePath_ = path.toStdString();
     ftp_.reset();
+    fileText_ = path;
     fileField_->setText(path);
     fields_->Show(*file_);
     FillPrinters();
@@ -151,7 +180,8 @@ void CNLOADDlg::ChooseCatalogFile(const nload::FtpServer& server, const nload::C
     file_ = entry.Info();
     filePath_ = entry.RelativePath();
     ftp_ = server;
-    fileField_->setText(Q(nload::CatalogUrl(server, filePath_)));
+    fileText_ = Q(nload::CatalogUrl(server, filePath_));
+    fileField_->setText(fileText_);
     fields_->Show(*file_);
     FillPrinters();
 }

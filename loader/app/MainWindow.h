@@ -66,8 +66,12 @@ public:
     QTreeWidget* PrinterList() const { return list_; }
     QPushButton* DownloadButton() const { return download_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* CreateFileGroup();
+    void TakeTypedFile();
     QWidget* CreatePrinterGroup();
     QLayout* CreateButtons();
     void Browse();
@@ -84,6 +88,8 @@ private:
     std::optional<nload::FileInfo> file_;
     std::string filePath_;
     std::optional<nload::FtpServer> ftp_;
+    QString fileText_; // the chosen file as the field shows it
+    bool typingChecked_ = false;
     nload::Timing timing_;
     qavsettings::DownLoaderConfig settings_;
     int columnCount_ = 0;

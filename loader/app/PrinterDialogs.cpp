@@ -50,6 +50,9 @@ enum DialogText : int {
 };
 
 constexpr int kBaudRates[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200};
+// Printers read at once: a list of silent printers costs their SNMP
+// time-out once per group, not once per printer.
+constexpr int kParallelReads = 8;
 
 QString ModelText(const nload::PrinterInfo& p) { return Q(p.model.empty() ? p.usbName : p.model); }
 
@@ -77,7 +80,7 @@ int CGetPrtInfo::exec()
 {
     // The reads run on a worker; the window closes when it reports back.
     worker_ = std::thread([this] {
-        nload::ReadTargetInfo(env_, printers_);
+        nload::ReadTargetInfo(env_, printers_, kParallelReads);
         QMetaObject::invokeMethod(this, [this] { done(QDialog::Accepted); }, Qt::QueuedConnection);
     });
     const int result = QDialog::exec();

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "Texts.h"
@@ -27,6 +29,10 @@ enum WindowText : int {
     kPrinterLabel = 3251,
     kTotalLabel = 3252,
     kSaveButton = 3253,
+    kStopButton = 3254,
+    kStopQuestion = 3255,
+    kStopping = 3256,
+    kSaveFailed = 3032,
     kFileLabel = 8020,
 };
 
@@ -40,7 +46,8 @@ CDLProc::CDLProc(nload::Environment& env, nload::RunSetup setup, QWidget* parent
     setModal(true);
     resize(560, 400);
     for (const nload::PrinterInfo& p : setup.printers) names_.push_back(p.DisplayName());
-    const QString file = Q(setup.filePath);
+    // A file of an FTP server's catalog by its address, as the report names it.
+    const QString file = Q(setup.ftp ? nload::CatalogUrl(*setup.ftp, setup.filePath) : setup.filePath);
 
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
@@ -60,6 +67,8 @@ CDLProc::CDLProc(nload::Environment& env, nload::RunSetup setup, QWidget* parent
     log_->setLineWrapMode(QPlainTextEdit::NoWrap);
     layout->addWidget(log_);
     auto* row = new QHBoxLayout;
+    stop_ = new QPushButton(T(kStopButton), this);
+    row->addWidget(stop_);
     row->addStretch();
     save_ = new QPushButton(T(kSaveButton), this);
     ok_ = new QPushButton(tr("OK"), this);
@@ -70,6 +79,7 @@ CDLProc::CDLProc(nload::Environment& env, nload::RunSetup setup, QWidget* parent
     layout->addLayout(row);
     connect(ok_, &QPushButton::clicked, this, &CDLProc::accept);
     connect(save_, &QPushButton::clicked, this, &CDLProc::Save);
+    connect(stop_, &QPushButton::clicked, this, &CDLProc::AskStop);
 
     chooser_ = [](QWidget* parent) {
         return QFileDialog::getSaveFileName(parent, T(kSaveTitle), QString(), T(kReportFilter));
@@ -98,7 +108,20 @@ void CDLProc::Start()
 
 void CDLProc::reject()
 {
-    if (ended_ || !started_) QDialog::reject();
+    if (ended_ || !started_) {
+        QDialog::reject();
+        return;
+    }
+    AskStop(); // the window closes with OK once the run has ended
+}
+
+bool CDLProc::AskStop()
+{
+    if (ended_ || run_->Stopping()) return false;
+    if (Message(this, Box::kQuestion, kStopQuestion) != QMessageBox::Yes) return false;
+    run_->StopBeforeNext();
+    stop_->setEnabled(false);
+    return true;
 }
 
 void CDLProc::Tick()
@@ -111,7 +134,8 @@ void CDLProc::Tick()
     }
     if (s.current >= 0 && s.current < static_cast<int>(s.printers.size())) {
         const nload::PrinterProgress& p = s.printers[static_cast<size_t>(s.current)];
-        const QString step = p.statusText ? T(p.statusText) : QString();
+        QString step = p.statusText ? T(p.statusText) : QString();
+        if (run_->Stopping() && !p.done) step += "  " + T(kStopping);
         status_->setText(Q(names_[static_cast<size_t>(s.current)]) + "  " + step);
         printerBar_->setRange(0, std::max(1, s.dataLength));
         printerBar_->setValue(std::min(p.sent, s.dataLength));
@@ -123,16 +147,19 @@ void CDLProc::Tick()
     ended_ = true;
     ok_->setEnabled(true);
     save_->setEnabled(true);
+    stop_->setEnabled(false);
     emit runEnded();
 }
 
 bool CDLProc::SaveReport(const QString& path)
 {
+    errno = 0;
     std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
     out << nload::BuildReport(Texts(), run_->Report());
     out.close();
     if (!out) {
-        Message(this, Box::kError, path);
+        const int error = errno;
+        Message(this, Box::kError, kSaveFailed, path + (error ? ": " + Q(std::strerror(error)) : QString()));
         return false;
     }
     return true;

@@ -2,7 +2,8 @@
 // threads of its own) and looks at it every 100 ms: the log box, the
 // printer's bar ("%d / %d" bytes), the total bar ("%d%%") and the step the
 // printer is at. OK and Save come on when the run has ended; until then the
-// window cannot be closed.
+// window stays. Stop (also Escape and the close box, after a question)
+// lets the printer being served finish and leaves out the ones after it.
 #pragma once
 
 #include <QDialog>
@@ -43,6 +44,7 @@ public:
     QLabel* StatusLabel() const { return status_; }
     QPushButton* OkButton() const { return ok_; }
     QPushButton* SaveButton() const { return save_; }
+    QPushButton* StopButton() const { return stop_; }
 
 signals:
     void runEnded();
@@ -56,6 +58,8 @@ public slots:
 private:
     void Tick();
     void Save();
+    // Asks whether to stop; true when the run was told to.
+    bool AskStop();
 
     std::unique_ptr<nload::DownloadRun> run_;
     std::vector<std::string> names_;
@@ -66,6 +70,7 @@ private:
     QProgressBar* totalBar_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* save_ = nullptr;
+    QPushButton* stop_ = nullptr;
     FileChooser chooser_;
     std::string shownLog_;
     bool started_ = false;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -198,6 +199,8 @@ public:
     }
     int ReadInfo(nload::PrinterInfo& printer) override
     {
+        // The information of several printers is read at once.
+        std::lock_guard<std::mutex> lock(readMutex_);
         state.Note("read");
         if (state.readResult != nload::kOk) {
             printer.last.code = state.readResult;
@@ -216,6 +219,7 @@ public:
     }
 
 private:
+    std::mutex readMutex_;
     // A port that also tells the environment what it was opened on.
     class Recorder : public FakePort {
     public:

@@ -1,5 +1,10 @@
 #include "FtpPeer.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -35,6 +40,33 @@ nload::FtpServer FtpPeer::Server() const
     s.user = kUser;
     s.password = kPassword;
     s.timeoutSeconds = 10;
+    return s;
+}
+
+SilentServer::SilentServer(const std::string& address) : address_(address)
+{
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
+    socklen_t length = sizeof sa;
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd_, 4) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &length) != 0)
+        return;
+    port_ = ntohs(sa.sin_port);
+}
+
+SilentServer::~SilentServer()
+{
+    if (fd_ >= 0) ::close(fd_);
+}
+
+nload::FtpServer SilentServer::Server() const
+{
+    nload::FtpServer s;
+    s.host = address_ + ":" + std::to_string(port_);
+    s.user = FtpPeer::kUser;
+    s.password = FtpPeer::kPassword;
     return s;
 }
 

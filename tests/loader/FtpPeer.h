@@ -26,4 +26,21 @@ private:
     int port_ = 0;
 };
 
+// A server that takes connections and never says a word: an FTP server
+// that hangs before its greeting.
+class SilentServer {
+public:
+    explicit SilentServer(const std::string& address);
+    ~SilentServer();
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    bool Listening() const { return port_ > 0; }
+    nload::FtpServer Server() const; // its "address:port", the default time-outs
+
+private:
+    std::string address_;
+    int fd_ = -1;
+    int port_ = 0;
+};
+
 } // namespace loadertest

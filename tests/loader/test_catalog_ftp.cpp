@@ -1,7 +1,8 @@
 // The FTP catalog and the file fetched from it, against pyftpdlib on a
 // loopback address: the catalog read through a temporary file, a file of a
 // sub-folder fetched byte for byte, refusals that name the server and the
-// file (never the password), and a run whose file comes from the server.
+// file (never the password), a run whose file comes from the server, and
+// a run stopped while its server hangs.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -129,6 +130,32 @@ TEST_F(CatalogServer, RunFetchesTheFileFirstAndSendsIt)
     EXPECT_EQ(env.state.sends[0], expected);
     EXPECT_EQ(FilesIn(temp.Path()), 0) << "the fetched file is deleted";
     EXPECT_NE(run.Report().fileName.find("ftp://"), std::string::npos);
+}
+
+TEST_F(CatalogServer, StopGivesUpTheFetchOfAServerThatHangs)
+{
+    // A server that takes the connection and never greets: the fetch would
+    // wait for libcurl's time-out (30 s). Stop ends it, and no printer is begun.
+    loadertest::SilentServer silent(qavtest::LoopbackAddress(44));
+    ASSERT_TRUE(silent.Listening());
+    loadertest::FakeEnvironment env;
+    RunSetup setup;
+    setup.ftp = silent.Server();
+    setup.filePath = "MAIN/UG2/MUG2V105.BIN";
+    setup.file = ParseCatalogLine("MUG2V105.BIN,MAIN/UG2,MAIN,M-UG2,V1.05,,,1,1,", 9).Info();
+    setup.printers = {UsbPrinter("/dev/usb/lp0"), UsbPrinter("/dev/usb/lp1")};
+    DownloadRun run(env, Texts(), std::move(setup));
+    run.Start();
+    EXPECT_FALSE(run.WaitFinished(300));
+    run.StopBeforeNext();
+    ASSERT_TRUE(run.WaitFinished(5000)) << "the fetch was not given up";
+    EXPECT_EQ(env.state.Count("open"), 0);
+    for (const PrinterInfo& p : run.Printers()) EXPECT_EQ(p.last.code, kErrStopped);
+    const std::string log = run.Snapshot().log;
+    const size_t stopped = log.find(Texts().Get(8071));
+    ASSERT_NE(stopped, std::string::npos) << log;
+    EXPECT_EQ(log.find(Texts().Get(8071), stopped + 1), std::string::npos) << "said once: " << log;
+    EXPECT_EQ(log.find(Texts().Get(5001)), std::string::npos) << "given up, not failed: " << log;
 }
 
 } // namespace

@@ -185,6 +185,8 @@ TEST(Versions, BootProgramFitsItsPrinter)
     EXPECT_TRUE(BootFits("0020", "0020", "M-UG2", "V3.00"));
     EXPECT_TRUE(BootFits("", "0030", "M-UG2", "V3.00"));  // no type in the file: not checked
     EXPECT_TRUE(BootFits("0021", "", "M-UG2", "V3.00"));  // no type from the printer: not checked
+    EXPECT_TRUE(BootFits("    ", "0020", "M-UG2", "V3.00")); // a blank type field is no type
+    EXPECT_TRUE(BootFits("0020", "0020 ", "M-UG2", "V3.00"));
     EXPECT_TRUE(BootFits("0021", "0020", "M-PQ3W1-X", "V1.95"));
     EXPECT_TRUE(BootFits("0021", "0020", "M-PQ3W1", "V2.1A"));
     EXPECT_FALSE(BootFits("0021", "0020", "M-PQ3W1", "V2.2 "));
@@ -255,6 +257,27 @@ TEST(Catalog, LineFieldsAndTheSelection)
     EXPECT_EQ(ChecksumText(info), "00A1B2C3H");
 }
 
+TEST(Catalog, GaijiRowCarriesNoValuesLikeItsTrailer)
+{
+    // Only the kind of a GAIJI file counts, whether it comes from its
+    // trailer or from a catalog line: the report and the checks see no
+    // model, version, size or checksum.
+    const FileInfo info = ParseCatalogLine("GAIJI.BIN,FONT,GAIJI,M-UG2,V1.00,A,B,12,0000ABCD,", 9).Info();
+    EXPECT_EQ(info.kind, kKindGaiji);
+    EXPECT_EQ(info.kindName, "GAIJI");
+    EXPECT_EQ(info.model, "");
+    EXPECT_EQ(info.version, "");
+    EXPECT_EQ(info.text1, "");
+    EXPECT_EQ(info.text2, "");
+    EXPECT_EQ(info.sizeKb, 0u);
+    EXPECT_EQ(info.checksum, 0u);
+    ReportData d;
+    d.file = info;
+    const std::string report = BuildReport(Texts(), d);
+    EXPECT_NE(report.find("\r\n" + Texts().Get(8022) + " \r\n" + Texts().Get(8023) + " \r\n"), std::string::npos)
+        << report;
+}
+
 TEST(Catalog, ALineOneCommaShortLeavesItsLastFieldEmpty)
 {
     const CatalogEntry e = ParseCatalogLine("F.BIN,,KANJI,M-UG2,V1.0,A,B,77,DEADBEEF", 9);
@@ -309,6 +332,11 @@ TEST(Arguments, PortWordsAndAddresses)
     EXPECT_EQ(com.stopBits, 1);
     EXPECT_EQ(com.DownloadPortName(), "COM2");
     EXPECT_EQ(com.DownloadAddress(), "9600,8,N,1");
+    // The command line counts in capitals: a lower-case parity letter is the same parity.
+    r = ParseArguments({"com2", "9600,8,e,1"});
+    ASSERT_TRUE(r.valid) << r.error;
+    EXPECT_EQ(r.printers[0].parity, 'E');
+    EXPECT_EQ(r.printers[0].DownloadAddress(), "9600,8,E,1");
     EXPECT_FALSE(ParseArguments({"COM2"}).valid);
     EXPECT_FALSE(ParseArguments({"COM2", "9600,8,N"}).valid);
     EXPECT_FALSE(ParseArguments({"COM257", "9600,8,N,1"}).valid);
@@ -344,6 +372,16 @@ TEST(Arguments, ListFileOfTheListWindow)
     ASSERT_EQ(r.printers.size(), 2u);
     EXPECT_EQ(r.printers[1].address, "127.0.0.12");
     EXPECT_EQ(r.listFile, dir.File("temp.txt"));
+
+    // The data folder's name has a blank in it; a start through a shell
+    // splits the path into two words.
+    qavtest::RunCommand("mkdir -p '" + dir.File("VORANTA QAV") + "'");
+    qavtest::WriteFile(dir.File("VORANTA QAV/temp.txt"), "SNMP 127.0.0.13\n");
+    r = ParseArguments({dir.File("VORANTA"), "QAV/temp.txt"});
+    ASSERT_TRUE(r.valid) << r.error;
+    ASSERT_EQ(r.printers.size(), 1u);
+    EXPECT_EQ(r.printers[0].address, "127.0.0.13");
+    EXPECT_EQ(r.listFile, dir.File("VORANTA QAV/temp.txt"));
 
     qavtest::WriteFile(dir.File("bad.txt"), "SNMP 127.0.0.11\nSNMP nowhere\n");
     r = ParseArguments({dir.File("bad.txt")});
@@ -522,7 +560,9 @@ TEST(Report, SavedReportLayout)
     ok.name = "Labeller 1";
     PrinterInfo failed = ParallelPrinter(1);
     failed.last.code = 26;
-    d.printers = {ok, failed};
+    PrinterInfo serial = SerialPrinter(2, 9600, 8, 'N', 1, false);
+    serial.name = "Dock";
+    d.printers = {ok, failed, serial};
     d.log = "first line\nsecond line\n";
     const std::string report = BuildReport(Texts(), d);
     const std::string expected = Texts().Get(8000) + "\r\n\r\n" + Texts().Get(8010) + " 2024/05/06   07:08:09.010\r\n" +
@@ -533,6 +573,7 @@ TEST(Report, SavedReportLayout)
                                  Texts().Get(8026) + " LABEL FW\r\n" + Texts().Get(8027) + " REL 2\r\n\r\n" +
                                  "SNMP  127.0.0.11\r\nLabeller 1" + Texts().Get(5003) + "\r\n\r\n" +
                                  "LPT1\r\nQAV BARCODE PRINTER LPT1: " + Texts().Get(8094) + "\r\n\r\n" +
+                                 "COM2  9600,8,N,1\r\nDock" + Texts().Get(5003) + "\r\n\r\n" +
                                  "first line\r\nsecond line\r\n";
     EXPECT_EQ(report, expected);
 }

@@ -53,6 +53,18 @@ protected:
         env_.state.trapAfterMs = trapAfterMs;
         env_.state.versionAfterRestart = file.info.version;
     }
+    // The file into a second network printer that takes it at once and
+    // reports `versionAfterRestart` after it: the code it ends with.
+    int CodeOnAnotherPrinter(const PreparedFile& file, const std::string& versionAfterRestart)
+    {
+        FakeEnvironment env;
+        env.state.reactions = {{0, Frame(52)}, {0, Frame(56)}};
+        env.state.trapAfterMs = 0;
+        env.state.versionAfterRestart = versionAfterRestart;
+        PrinterInfo other = Network();
+        RecordingSink sink;
+        return DownloadToPrinter(env, file, timing_, other, sink).code;
+    }
     int64_t At(const std::string& what, int nth = 0)
     {
         const loadertest::Event* e = env_.state.Find(what, nth);
@@ -341,6 +353,21 @@ TEST_F(Procedure, AnotherVersionAfterTheRestartIsCode23)
     EXPECT_EQ(Run(file, printer).code, kErrVersionAfterRestart);
 }
 
+TEST_F(Procedure, CatalogVersionWithoutRevisionMatchesThePrintersBlank)
+{
+    // A catalog line writes "V1.2"; the printer reports it as "V1.2 " (its
+    // version texts are read as five characters).
+    PreparedFile file = MainFile();
+    file.info.version = "V1.2";
+    TakeVersionDigits(file.info);
+    PrinterInfo printer = Network();
+    Cooperative(file);
+    env_.state.versionAfterRestart = "V1.2 ";
+    EXPECT_EQ(Run(file, printer).code, kOk);
+    // A different revision is still another version.
+    EXPECT_EQ(CodeOnAnotherPrinter(file, "V1.2A"), kErrVersionAfterRestart);
+}
+
 TEST_F(Procedure, HtmlIsComparedOnlyWhenThePrinterReportsAnHtmlVersion)
 {
     const PreparedFile file = Prepare(loadertest::MakeLoadFile({.kind = "HTML"}), "HTML");
@@ -348,13 +375,7 @@ TEST_F(Procedure, HtmlIsComparedOnlyWhenThePrinterReportsAnHtmlVersion)
     Cooperative(file);
     env_.state.versionAfterRestart = "";
     EXPECT_EQ(Run(file, printer).code, kOk);
-    FakeEnvironment env;
-    env.state.reactions = {{0, Frame(52)}, {0, Frame(56)}};
-    env.state.trapAfterMs = 0;
-    env.state.versionAfterRestart = "V9.99";
-    PrinterInfo other = Network();
-    RecordingSink sink;
-    EXPECT_EQ(DownloadToPrinter(env, file, timing_, other, sink).code, kErrVersionAfterRestart);
+    EXPECT_EQ(CodeOnAnotherPrinter(file, "V9.99"), kErrVersionAfterRestart);
 }
 
 TEST_F(Procedure, PrinterLeftOutIsCode40WithoutAnyExchange)

@@ -131,4 +131,43 @@ TEST_F(Run, StoppedRunEndsEveryPrinterWithCode30)
     EXPECT_NE(s.log.find(Texts().Get(8071)), std::string::npos);
 }
 
+// Asks the run to stop once the first printer's download has begun.
+class StopDuringFirst : public FakeEnvironment {
+public:
+    DownloadRun* run = nullptr;
+    std::unique_ptr<Port> MakePort() override
+    {
+        if (run) run->StopBeforeNext();
+        return FakeEnvironment::MakePort();
+    }
+};
+
+TEST_F(Run, StopBeforeNextFinishesThePrinterBeingServedAndLeavesOutTheRest)
+{
+    StopDuringFirst env;
+    env.state.reactions = {{0, Frame(52)}, {0, Frame(56)}, {0, Frame(52)}, {0, Frame(56)}};
+    DownloadRun run(env, Texts(), Setup({}, {Usb("/dev/usb/lp0", "A"), Usb("/dev/usb/lp1", "B")}));
+    env.run = &run;
+    const RunSnapshot s = RunToEnd(run);
+    EXPECT_EQ(s.printers[0].result.code, kOk);
+    EXPECT_EQ(s.printers[1].result.code, kErrStopped);
+    EXPECT_EQ(env.state.Count("open"), 1); // the second printer was never opened
+    EXPECT_NE(s.log.find("B: " + Texts().Get(8090).substr(0, 10)), std::string::npos) << s.log;
+    EXPECT_NE(s.log.find(Texts().Get(8071) + "\n" + Texts().Get(8062) + "\n"), std::string::npos) << s.log;
+    EXPECT_FALSE(run.AllSucceeded());
+}
+
+TEST_F(Run, StopDuringTheLastPrinterLeavesNothingOutAndSaysNothingOfAStop)
+{
+    StopDuringFirst env;
+    env.state.reactions = {{0, Frame(52)}, {0, Frame(56)}};
+    DownloadRun run(env, Texts(), Setup({}, {Usb("/dev/usb/lp0", "A")}));
+    env.run = &run;
+    const RunSnapshot s = RunToEnd(run);
+    EXPECT_EQ(s.printers[0].result.code, kOk);
+    EXPECT_TRUE(run.AllSucceeded());
+    EXPECT_EQ(s.log.find(Texts().Get(8071)), std::string::npos) << s.log;
+    EXPECT_NE(s.log.find(Texts().Get(8060)), std::string::npos) << s.log;
+}
+
 } // namespace

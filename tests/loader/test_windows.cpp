@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -139,6 +140,53 @@ TEST_F(Windows, MainWindowShowsTheTrailerOfTheChosenFile)
     EXPECT_TRUE(window.ChooseFile(
         QString::fromStdString(File({.model = "M-UH9W", .magic = nload::kMagicMuh}, "muh.bin"))));
     EXPECT_EQ(window.Fields()->Values()[1], "M-UH9W");
+}
+
+TEST_F(Windows, FileNameTypedIntoTheFieldIsTakenWhenEntered)
+{
+    Messages messages;
+    CNLOADDlg window(env_, {Usb("/dev/usb/lp0", "Only")});
+    const QString good = QString::fromStdString(File({.version = "V1.06"}));
+    window.FileField()->setText(good);
+    emit window.FileField()->editingFinished(); // Return, or the focus moving to Download
+    EXPECT_EQ(window.Fields()->Values()[2], "V1.06");
+    // A file without a trailer: the chosen file stays, and the field says so.
+    loadertest::WriteBytes(dir_.File("short.bin"), std::vector<unsigned char>(255, 'x'));
+    window.FileField()->setText(QString::fromStdString(dir_.File("short.bin")));
+    emit window.FileField()->editingFinished();
+    EXPECT_TRUE(messages.Saw(3030));
+    EXPECT_EQ(window.FileField()->text(), good);
+    std::string sent;
+    window.SetDownloadWindow([&](CDLProc& w) { sent = w.Run().Report().fileName; });
+    EXPECT_TRUE(window.StartDownload());
+    EXPECT_EQ(sent, good.toStdString());
+}
+
+TEST_F(Windows, ReturnInTheFileFieldTakesTheFileAndStartsNoDownload)
+{
+    Messages messages;
+    CNLOADDlg window(env_, {Usb("/dev/usb/lp0", "Only")});
+    bool started = false;
+    window.SetDownloadWindow([&](CDLProc&) { started = true; });
+    window.show();
+    window.FileField()->setFocus();
+    window.FileField()->setText(QString::fromStdString(File({.version = "V1.06"})));
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(window.FileField(), &press);
+    EXPECT_EQ(window.Fields()->Values()[2], "V1.06");
+    EXPECT_FALSE(started) << "Return in the file field is not the Download button";
+    // Nor after a name without a trailer, which leaves the earlier file chosen.
+    loadertest::WriteBytes(dir_.File("short.bin"), std::vector<unsigned char>(255, 'x'));
+    window.FileField()->setText(QString::fromStdString(dir_.File("short.bin")));
+    QKeyEvent again(QEvent::KeyPress, Qt::Key_Enter, Qt::KeypadModifier);
+    QApplication::sendEvent(window.FileField(), &again);
+    EXPECT_TRUE(messages.Saw(3030));
+    EXPECT_FALSE(started);
+    // Elsewhere Return is still the Download button.
+    window.DownloadButton()->setFocus();
+    QKeyEvent onButton(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(window.DownloadButton(), &onButton);
+    EXPECT_TRUE(started);
 }
 
 TEST_F(Windows, DownloadNeedsAFileAndPrinters)
@@ -270,6 +318,35 @@ nload::RunSetup SetupFor(const std::string& path, std::vector<nload::PrinterInfo
     return s;
 }
 
+TEST_F(Windows, ReportThatCannotBeWrittenSaysSoAndWhere)
+{
+    env_.state.reactions = {{0, Frame(52)}, {0, Frame(56)}};
+    CDLProc window(env_, SetupFor(File({}), {Usb("/dev/usb/lp0", "Only")}));
+    RunToEnd(window);
+    Messages messages;
+    const QString path = QString::fromStdString(dir_.File("no such folder/report.txt"));
+    EXPECT_FALSE(window.SaveReport(path));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].kind, Box::kError);
+    EXPECT_EQ(messages.shown[0].text, T(3032));
+    EXPECT_TRUE(messages.shown[0].detail.startsWith(path + ": ")) << messages.shown[0].detail.toStdString();
+}
+
+TEST_F(Windows, DownloadWindowNamesAServersFileByItsAddress)
+{
+    nload::RunSetup setup = SetupFor(File({}), {Usb("/dev/usb/lp0", "Only")});
+    setup.ftp = nload::FtpServer{};
+    setup.ftp->host = "127.0.0.1:2121";
+    setup.ftp->user = "loader";
+    setup.ftp->password = "secret";
+    setup.filePath = "MAIN/MUG2V107.BIN";
+    CDLProc window(env_, std::move(setup));
+    QStringList shown;
+    for (const QLabel* label : window.findChildren<QLabel*>()) shown << label->text();
+    EXPECT_TRUE(shown.contains("ftp://127.0.0.1:2121/ROM_FILE/MAIN/MUG2V107.BIN")) << shown.join(" | ").toStdString();
+    EXPECT_FALSE(shown.join(" ").contains("secret"));
+}
+
 TEST_F(Windows, DownloadWindowFollowsTheRunAndClosesOnlyAtItsEnd)
 {
     HeldEnvironment env;
@@ -304,6 +381,36 @@ TEST_F(Windows, DownloadWindowFollowsTheRunAndClosesOnlyAtItsEnd)
     EXPECT_EQ(report.rfind(Texts().Get(8000) + "\r\n\r\n" + Texts().Get(8010) + " ", 0), 0u) << report;
     EXPECT_NE(report.find("USB  /dev/usb/lp1\r\nSecond" + Texts().Get(5003) + "\r\n"), std::string::npos) << report;
     EXPECT_EQ(report.find("\n\n"), std::string::npos) << "every line ends in CR LF";
+    window.reject();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(Windows, StopLetsThePrinterBeingServedFinishAndLeavesOutTheRest)
+{
+    HeldEnvironment env;
+    env.state.bytesPerPoll = 1000;
+    env.state.reactions = {{0, Frame(52)}, {0, Frame(56)}, {0, Frame(52)}, {0, Frame(56)}};
+    CDLProc window(env, SetupFor(File({.contentSize = 9994}), {Usb("/dev/usb/lp0", "First"), Usb("/dev/usb/lp1", "Second")}));
+    window.show();
+    ASSERT_TRUE(WaitUntil([&] { return env.Holding(); }));
+    Messages messages;
+    messages.answer = QMessageBox::No;
+    window.StopButton()->click();
+    EXPECT_TRUE(messages.Saw(3255));
+    EXPECT_TRUE(window.StopButton()->isEnabled());
+    messages.answer = QMessageBox::Yes;
+    window.reject(); // the close box asks the same
+    EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_FALSE(window.StopButton()->isEnabled());
+    EXPECT_TRUE(window.isVisible());
+    env.Release();
+    ASSERT_TRUE(WaitUntil([&] { return window.Ended(); }));
+    const std::vector<nload::PrinterInfo> done = window.Run().Printers();
+    EXPECT_EQ(done[0].last.code, nload::kOk);
+    EXPECT_EQ(done[1].last.code, nload::kErrStopped);
+    EXPECT_EQ(env.state.Count("open"), 1);
+    EXPECT_NE(window.LogBox()->toPlainText().indexOf(T(8071)), -1);
+    EXPECT_TRUE(window.OkButton()->isEnabled());
     window.reject();
     EXPECT_FALSE(window.isVisible());
 }
@@ -347,6 +454,44 @@ TEST_F(Windows, AddedPrinterIsReadAndCheckedButNeverTwice)
     EXPECT_FALSE(dialog.AddPrinter(nload::NetworkPrinter("10.0.0.9")));
     EXPECT_TRUE(messages.Saw(6002));
     EXPECT_EQ(dialog.Known().size(), 1u);
+}
+
+// Reads that meet inside ReadInfo: each waits (up to a second) for a
+// second reader to come in.
+class MeetingReads : public FakeEnvironment {
+public:
+    int ReadInfo(nload::PrinterInfo& printer) override
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        most_ = std::max(most_, ++inside_);
+        cv_.notify_all();
+        cv_.wait_for(lock, std::chrono::seconds(1), [this] { return inside_ >= 2; });
+        --inside_;
+        lock.unlock();
+        return FakeEnvironment::ReadInfo(printer);
+    }
+    int Most() const { return most_; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    int inside_ = 0;
+    int most_ = 0;
+};
+
+TEST_F(Windows, InformationOfSeveralPrintersIsReadAtOnce)
+{
+    // A list of switched-off printers costs the SNMP time-out once, not
+    // once per printer.
+    MeetingReads env;
+    env.state.versionAfterRestart = "V1.20";
+    std::vector<nload::PrinterInfo> printers = {nload::NetworkPrinter("127.0.0.11"), nload::NetworkPrinter("127.0.0.12"),
+                                                Usb("/dev/usb/lp0", "Local"), nload::NetworkPrinter("127.0.0.13")};
+    ReadInformation(env, printers, nullptr);
+    EXPECT_GE(env.Most(), 2);
+    EXPECT_EQ(env.state.Count("read"), 3); // the USB printer is not asked
+    EXPECT_EQ(printers[3].versions[nload::kKindMain], "V1.20");
+    EXPECT_EQ(printers[2].versions[nload::kKindMain], "");
 }
 
 TEST_F(Windows, AddPrinterDialogTakesEveryPortKind)
@@ -462,6 +607,24 @@ TEST_F(Windows, FtpSelectionListsTheCatalog)
     ASSERT_TRUE(WaitUntil([&] { return !refused.Busy(); }));
     EXPECT_EQ(refused.StatusLabel()->text(), T(4100));
     EXPECT_TRUE(messages.Saw(4103));
+}
+
+TEST_F(Windows, ClosingTheFtpSelectionGivesUpAFetchThatHangs)
+{
+    loadertest::SilentServer silent(qavtest::LoopbackAddress(43));
+    ASSERT_TRUE(silent.Listening());
+    Messages messages;
+    QElapsedTimer clock;
+    {
+        CFtpFileSelect dialog;
+        dialog.SetServer(silent.Server()); // the fetch would wait 30 s for a greeting
+        dialog.Connect();
+        WaitUntil([] { return false; }, 300);
+        EXPECT_TRUE(dialog.Busy());
+        clock.start();
+    }
+    // The window thread is not held until the fetch gives up by itself.
+    EXPECT_LT(clock.elapsed(), 3000);
 }
 
 // ------------------------------------------------------------- README pictures

@@ -445,9 +445,9 @@ const std::vector<TextGroup>& LoaderTextsInUse()
          Ids({Ids(8000, 8006), {8010, 8011}, Ids(8020, 8027), {8030, 8060, 8061, 8062, 8071}, Ids(8080, 8084),
               Ids(8090, 8095)})},
         {"printer list columns", Ids({{10000}, Ids(10001, 10006), Ids(10011, 10016)})},
-        {"main window", Ids(3010, 3031)},
+        {"main window", Ids(3010, 3032)},
         {"printer selection, adding and information", Ids({Ids(3100, 3113), {3130, 3131}})},
-        {"FTP selection, download window and settings", Ids({Ids(3200, 3205), Ids(3250, 3253), Ids(3300, 3303)})},
+        {"FTP selection, download window and settings", Ids({Ids(3200, 3205), Ids(3250, 3256), Ids(3300, 3303)})},
         {"window background colours", Ids(10100, 10132)},
     };
     return groups;

@@ -45,6 +45,14 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* user)
     return std::fwrite(data, size, count, static_cast<FILE*>(user)) * size;
 }
 
+// libcurl asks this at least once a second, also while it connects: a
+// non-zero answer ends the transfer.
+int CancelWhenAsked(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const auto* cancel = static_cast<const std::atomic<bool>*>(user);
+    return cancel && cancel->load() ? 1 : 0;
+}
+
 // The path with each of its parts percent-encoded by libcurl ('/' stays).
 std::string UrlPath(const std::string& path)
 {
@@ -76,6 +84,7 @@ FileInfo CatalogEntry::Info() const
     info.kindName = TrimRight(kindName);
     const KindRow* row = FindKind(info.kindName);
     info.kind = row ? row->code : kKindOther;
+    if (info.kind == kKindGaiji) return info; // as for its trailer: nothing else of a GAIJI file is used
     info.model = model;
     info.text1 = text1;
     info.text2 = text2;
@@ -133,7 +142,7 @@ std::string CatalogUrl(const FtpServer& server, const std::string& relativePath)
 }
 
 bool FetchFile(const FtpServer& server, const std::string& relativePath, const std::string& localPath,
-               std::string* error)
+               std::string* error, const std::atomic<bool>* cancel)
 {
     CurlInitOnce();
     const std::string url = CatalogUrl(server, relativePath);
@@ -164,6 +173,11 @@ bool FetchFile(const FtpServer& server, const std::string& relativePath, const s
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, out);
+    if (cancel) {
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CancelWhenAsked);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, cancel);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    }
     const CURLcode rc = curl_easy_perform(curl);
     curl_easy_cleanup(curl);
     const bool closed = std::fclose(out) == 0;
@@ -194,11 +208,11 @@ std::string MakeTempFile(const std::string& prefix, std::string* error)
     return path;
 }
 
-bool FetchCatalog(const FtpServer& server, std::string& text, std::string* error)
+bool FetchCatalog(const FtpServer& server, std::string& text, std::string* error, const std::atomic<bool>* cancel)
 {
     const std::string temp = MakeTempFile("qav-catalog-", error);
     if (temp.empty()) return false;
-    const bool ok = FetchFile(server, kCatalogFile, temp, error);
+    const bool ok = FetchFile(server, kCatalogFile, temp, error, cancel);
     if (ok) {
         std::ifstream in(temp, std::ios::binary);
         std::ostringstream content;

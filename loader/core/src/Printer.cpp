@@ -215,7 +215,9 @@ bool ParsePortAndAddress(const std::string& portWord, const std::string& rawAddr
         if (n < 1 || n > 256) return Fail(error, "no serial port " + portWord);
         int baud = 0, bits = 0, stop = 0, used = 0;
         char parity = 0;
-        if (std::sscanf(address.c_str(), "%d,%d,%c,%d%n", &baud, &bits, &parity, &stop, &used) != 4 ||
+        // The whole command line is taken in capitals: "9600,8,n,1" is no parity.
+        const std::string line = Upper(address);
+        if (std::sscanf(line.c_str(), "%d,%d,%c,%d%n", &baud, &bits, &parity, &stop, &used) != 4 ||
             static_cast<size_t>(used) != address.size())
             return Fail(error, portWord + " needs the line parameters baud,bits,parity,stop, not \"" + address + "\"");
         printer = SerialPrinter(n, baud, bits, parity, stop, false);
@@ -275,13 +277,17 @@ StartRequest ParseArguments(const std::vector<std::string>& args)
         request.printers.push_back(std::move(p));
         return request;
     }
-    // A list file comes alone, in place of the port word.
+    // A list file comes alone, in place of the port word. The data folder
+    // has a blank in its name: a start through a shell may have split the
+    // path into words, which are joined again.
     const std::string upper = Upper(args[0]);
     const bool portWord = upper == "SNMP" || upper == "TCP/IP" || upper == "USB" || upper.compare(0, 3, "COM") == 0 ||
                           upper.compare(0, 3, "LPT") == 0;
-    if (args.size() == 1 && !portWord && IsRegularFile(args[0])) {
-        if (!ReadListFile(args[0], request.printers, &why)) return invalid(why);
-        request.listFile = args[0];
+    std::string path = args[0];
+    for (size_t i = 1; i < args.size(); ++i) path += " " + args[i];
+    if (!portWord && IsRegularFile(path)) {
+        if (!ReadListFile(path, request.printers, &why)) return invalid(why);
+        request.listFile = path;
         return request;
     }
     return invalid(why);

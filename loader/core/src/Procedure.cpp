@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ncomm/QBPResult.h"
+#include "nload/Versions.h"
 
 namespace nload {
 
@@ -186,9 +187,11 @@ bool Download::CheckVersion()
     const int read = env_.ReadInfo(fresh);
     if (read != kOk) return Fail(kErrVersionAfterRestart, fresh.last.result, fresh.last.systemError);
     printer_.versions = fresh.versions;
-    const std::string now = fresh.versions[static_cast<size_t>(kind)].substr(0, 5);
+    // Both sides in the printer's five-character form: a catalog line may
+    // write "V1.2" where the printer reports "V1.2 ".
+    const std::string now = FiveCharacterVersion(fresh.versions[static_cast<size_t>(kind)]);
     if (kind == kKindHtml && now.empty()) return true;
-    if (now != file_.info.version.substr(0, 5)) return Fail(kErrVersionAfterRestart);
+    if (now != FiveCharacterVersion(file_.info.version)) return Fail(kErrVersionAfterRestart);
     return true;
 }
 

@@ -87,7 +87,7 @@ int ReplyScanner::Next()
         return value;
     }
     // Nothing complete: only a tail that may still become a frame is kept
-    // (from the last SOH among the final 12 bytes).
+    // (from the first SOH among the final 12 bytes).
     const size_t keepFrom = held_.size() >= kReplySize ? held_.size() - (kReplySize - 1) : 0;
     size_t start = held_.size();
     for (size_t i = keepFrom; i < held_.size(); ++i) {

@@ -45,15 +45,15 @@ std::string WithCrLf(const std::string& text)
     return out;
 }
 
-// The port as the report writes it: "SNMP  ", "TCP/IP  ", "USB  ", "COM1",
-// "LPT1".
+// The port as the report writes it, two blanks before the address that
+// follows: "SNMP  ", "TCP/IP  ", "USB  ", "COM1  "; "LPT1" has no address.
 std::string ReportPort(const PrinterInfo& p)
 {
     switch (p.kind) {
     case PortKind::kNetwork: return "SNMP  ";
     case PortKind::kTcpIp: return "TCP/IP  ";
     case PortKind::kUsb: return "USB  ";
-    case PortKind::kSerial:
+    case PortKind::kSerial: return p.PortText() + "  ";
     case PortKind::kParallel: break;
     }
     return p.PortText();

@@ -73,7 +73,18 @@ void DownloadRun::Start()
     worker_ = std::thread(&DownloadRun::Work, this);
 }
 
-void DownloadRun::Stop() { stop_ = true; }
+void DownloadRun::Stop()
+{
+    stop_ = true;
+    cancelFetch_ = true;
+}
+
+void DownloadRun::StopBeforeNext()
+{
+    // While the file is still being fetched no printer has begun.
+    stopBeforeNext_ = true;
+    cancelFetch_ = true;
+}
 
 RunSnapshot DownloadRun::Snapshot() const
 {
@@ -141,9 +152,13 @@ bool DownloadRun::Prepare(PreparedFile& prepared)
     std::string why;
     if (setup_.ftp) {
         temp = MakeTempFile("qav-download-", &why);
-        if (temp.empty() || !FetchFile(*setup_.ftp, setup_.filePath, temp, &why)) {
-            Log(texts_.Get(kFetchFailed) + " " + why);
-            code = kErrFileRead;
+        if (temp.empty() || !FetchFile(*setup_.ftp, setup_.filePath, temp, &why, &cancelFetch_)) {
+            if (Stopping()) {
+                code = kErrStopped; // given up, not failed
+            } else {
+                Log(texts_.Get(kFetchFailed) + " " + why);
+                code = kErrFileRead;
+            }
         }
         path = temp;
     }
@@ -186,7 +201,12 @@ void DownloadRun::Serve(const PreparedFile& prepared, size_t index)
         printer = printers_[index];
     }
     Sink sink(*this, index);
-    PrinterResult result = DownloadToPrinter(env_, prepared, setup_.timing, printer, sink, &stop_);
+    PrinterResult result;
+    if (stopBeforeNext_.load()) {
+        result.code = kErrStopped;
+    } else {
+        result = DownloadToPrinter(env_, prepared, setup_.timing, printer, sink, &stop_);
+    }
     result.status = result.code == kOk ? texts_.Get(kStatusDone) : ErrorMessage(texts_, result);
     printer.last = result;
 
@@ -213,7 +233,7 @@ void DownloadRun::Work()
     }
     PreparedFile prepared;
     if (!Prepare(prepared)) {
-        Log(texts_.Get(kRunStopped));
+        if (!Stopping()) Log(texts_.Get(kRunStopped)); // a stopped run says so at its end
         Finish();
         return;
     }
@@ -236,14 +256,16 @@ void DownloadRun::Work()
 
 void DownloadRun::Finish()
 {
-    bool all = true;
+    bool all = true, leftOut = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const PrinterInfo& p : printers_) {
             state_.log += ResultLine(texts_, p) + "\n";
             if (p.last.code != kOk) all = false;
+            if (p.last.code == kErrStopped) leftOut = true;
         }
-        if (stop_.load()) state_.log += texts_.Get(kRunStopped) + "\n";
+        // A stop asked for while the last printer was served changed nothing.
+        if (leftOut) state_.log += texts_.Get(kRunStopped) + "\n";
         state_.log += texts_.Get(all ? kAllSucceeded : kSomeFailed) + "\n";
     }
     env_.SleepMs(setup_.settleMs);

@@ -23,9 +23,11 @@ bool FileIsOlder(const std::string& printerVersion, const FileInfo& file)
     return Blank(file.revision) || file.revision < revision;
 }
 
-bool BootFits(const std::string& fileType, const std::string& printerType, const std::string& printerShortModel,
-              const std::string& printerMainVersion)
+bool BootFits(const std::string& fileTypeField, const std::string& printerTypeField,
+              const std::string& printerShortModel, const std::string& printerMainVersion)
 {
+    // A type field of blanks names no type, like an empty one.
+    const std::string fileType = TrimRight(fileTypeField), printerType = TrimRight(printerTypeField);
     if (fileType.empty() || printerType.empty() || fileType == printerType) return true;
     if (fileType != "0021" || printerType != "0020") return false;
     if (printerShortModel.compare(0, 7, "M-PQ3W1") != 0) return false;

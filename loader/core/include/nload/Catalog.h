@@ -10,6 +10,7 @@
 //   8 checksum (8 hexadecimal digits)
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,8 @@ struct CatalogEntry {
     // "folder/file name" relative to the catalog's folder (the file name
     // alone when the folder is empty).
     std::string RelativePath() const;
-    // The kept values of the selection: as from a trailer.
+    // The kept values of the selection: as from a trailer (for GAIJI only
+    // the kind).
     FileInfo Info() const;
 };
 
@@ -53,11 +55,14 @@ std::string CatalogUrl(const FtpServer& server, const std::string& relativePath)
 
 // Fetches a file of the catalog's folder into a local file (created or
 // truncated). False, with libcurl's reason naming the server and the file.
+// `cancel`, when it becomes true, ends the transfer (or the connection
+// attempt) within about a second.
 bool FetchFile(const FtpServer& server, const std::string& relativePath, const std::string& localPath,
-               std::string* error = nullptr);
+               std::string* error = nullptr, const std::atomic<bool>* cancel = nullptr);
 // Fetches "ROM_FILE/CATALOG.TXT" through a temporary file (deleted
 // afterwards) and returns its text.
-bool FetchCatalog(const FtpServer& server, std::string& text, std::string* error = nullptr);
+bool FetchCatalog(const FtpServer& server, std::string& text, std::string* error = nullptr,
+                  const std::atomic<bool>* cancel = nullptr);
 
 // A new empty temporary file; its path, or empty with the reason.
 std::string MakeTempFile(const std::string& prefix, std::string* error = nullptr);

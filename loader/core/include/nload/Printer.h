@@ -90,9 +90,10 @@ PrinterInfo ParallelPrinter(int lptNumber);
 
 // A port word and its address, as the command line and the list file give
 // them: "SNMP a.b.c.d", "TCP/IP a.b.c.d:port", "USB <device path>",
-// "COMn baud,bits,parity,stop", "LPTn" (no address). The port word is
-// compared without regard to case; the address as it stands (device paths
-// are case-sensitive). False, with the reason, when the pair names no printer.
+// "COMn baud,bits,parity,stop", "LPTn" (no address). The port word and a
+// serial port's parity letter are taken without regard to case, other
+// addresses as they stand (device paths are case-sensitive). False, with
+// the reason, when the pair names no printer.
 bool ParsePortAndAddress(const std::string& portWord, const std::string& address, PrinterInfo& printer,
                          std::string* error = nullptr);
 
@@ -106,7 +107,8 @@ struct StartRequest {
 
 // The arguments after the program's name: nothing; a port word and an
 // address (the words after the port word, joined by one blank and trimmed);
-// or the path of a list file (an existing file, given alone), which names
+// or the path of a list file (an existing file, given alone; a path split
+// at its blanks into several words counts too), which names
 // one printer per line as "PORT ADDRESS" (empty lines are skipped). A list
 // file with a line that names no printer, or with no printer at all, is not
 // valid.

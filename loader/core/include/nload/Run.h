@@ -77,6 +77,12 @@ public:
     bool WaitFinished(int ms) const;
     // Asks every download to end at its next wait (code 30).
     void Stop();
+    // Begins no further printer: those not begun yet end with code 30, the
+    // ones being served finish their download (a printer is never left
+    // with half a program). Both stops give up a fetch of the file from an
+    // FTP server that is still going.
+    void StopBeforeNext();
+    bool Stopping() const { return stop_.load() || stopBeforeNext_.load(); }
 
     // After the end: the printers with their results, and the report.
     std::vector<PrinterInfo> Printers() const;
@@ -95,6 +101,8 @@ private:
     const qavres::StringTable& texts_;
     RunSetup setup_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> stopBeforeNext_{false};
+    std::atomic<bool> cancelFetch_{false}; // either stop gives up the file's fetch
     std::thread worker_;
 
     mutable std::mutex mutex_;

@@ -19,7 +19,7 @@ bool FileIsOlder(const std::string& printerVersion, const FileInfo& file);
 // type `printerType`. Equal types fit. A "0021" file fits a "0020" printer
 // only when the printer's short model begins with "M-PQ3W1" and its main
 // program is older than V2.2 (major below 2, or major 2 and minor below 2).
-// An empty type on either side is not checked and fits.
+// An empty (or blank) type on either side is not checked and fits.
 bool BootFits(const std::string& fileType, const std::string& printerType, const std::string& printerShortModel,
               const std::string& printerMainVersion);
 
