@@ -493,6 +493,32 @@ TEST_F(QavctlPrinters, NamesTravelAsUtf8BothWays)
     EXPECT_EQ(Run("set " + At(12) + " 201 - 'Dock 2'").status, 0);
 }
 
+// set and params export answer in JSON too: set with the value the printer
+// took, export with the model the file was written for.
+TEST_F(QavctlPrinters, SetAndParamsExportAnswerInJson)
+{
+    Outcome r = Run("set --json " + At(12) + " 201 - 'Dock 2b'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(FromJson(r.out, "(d[0]['request'], d[0]['oid'], d[0]['type'], d[0]['value'])"),
+              "('201', '1.3.6.1.2.1.1.5.0', 'String', 'Dock 2b')\n")
+        << r.out;
+    EXPECT_EQ(Run("get " + At(12) + " 201").out, "1.3.6.1.2.1.1.5.0 = String: Dock 2b\n");
+    EXPECT_EQ(Run("set " + At(12) + " 201 - 'Dock 2'").status, 0);
+
+    const std::string file = dir_->File("dock2.qcd");
+    r = Run("params export --json " + At(12) + " " + file);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(FromJson(r.out, "(d['address'], d['model'], d['file'])"), "('" + At(12) + "', 'M-UG2', '" + file + "')\n")
+        << r.out;
+    EXPECT_NE(qavtest::ReadFile(file).find("M-UG2"), std::string::npos);
+    // A printer that does not answer: nothing on standard output, the
+    // reason on standard error, exit status 1.
+    r = Run("params export --json " + At(250) + " " + dir_->File("none.qcd"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_NE(r.err.find(At(250)), std::string::npos) << r.err;
+}
+
 // qavctl's ports and nload's target words go through one parser: the same
 // words are refused for the same reason.
 TEST_F(QavctlPrinters, PortWordsAreReadAsTheDownloadToolReadsThem)
