@@ -503,6 +503,10 @@ TEST_F(QavctlPrinters, SetAndParamsExportAnswerInJson)
               "('201', '1.3.6.1.2.1.1.5.0', 'String', 'Dock 2b')\n")
         << r.out;
     EXPECT_EQ(Run("get " + At(12) + " 201").out, "1.3.6.1.2.1.1.5.0 = String: Dock 2b\n");
+    // After --, a value that looks like an option is a value.
+    r = Run("set " + At(12) + " -- 201 s --help");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1.3.6.1.2.1.1.5.0 = String: --help\n");
     EXPECT_EQ(Run("set " + At(12) + " 201 - 'Dock 2'").status, 0);
 
     const std::string file = dir_->File("dock2.qcd");

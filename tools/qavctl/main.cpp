@@ -28,7 +28,8 @@ void PrintHelp(FILE* out)
                       "       qavctl --version\n\ncommands:\n");
     for (const Command& c : qavctl::AllCommands()) std::fprintf(out, "  %-9s%s\n", c.name, c.summary);
     std::fprintf(out,
-                 "\nEvery command takes --json: its results as one JSON document on standard output.\n"
+                 "\nEvery command takes --json: its results as one JSON document on standard output;\n"
+                 "after -- the words go to the command as they are (a value \"--json\" or \"--help\").\n"
                  "Errors go to standard error. Exit status: 0 success, 1 the printer or the library\n"
                  "reported a failure, 2 bad usage or input.\n");
 }
@@ -87,9 +88,15 @@ int main(int argc, char** argv)
 
     // --help anywhere (-h first) answers with the command's help; --json
     // anywhere switches the output, and the command sees its other words.
+    // After "--" every word goes to the command as it is (a printer name
+    // "--help" is a value like any other).
     qavctl::Output output;
     qavctl::Args args;
     for (size_t i = 1; i < words.size(); ++i) {
+        if (words[i] == "--") {
+            args.insert(args.end(), words.begin() + static_cast<long>(i) + 1, words.end());
+            break;
+        }
         if (words[i] == "--help" || (i == 1 && words[i] == "-h")) {
             PrintCommandHelp(*c);
             return 0;
