@@ -157,6 +157,7 @@ void DeviceSearch::Discover(SearchObserver* observer, SearchProgress& progress)
         if (observer && NowUs() - lastReport >= kReportStepMs * 1000LL) {
             lastReport = NowUs();
             progress.elapsedMs = std::min(ElapsedMs(), seconds * 1000);
+            progress.found = search.SearchGetSize();
             observer->OnProgress(progress);
         }
     }

@@ -21,6 +21,7 @@
 #include "UiCommon.h"
 #include "nlist/Nlist.h"
 #include "qavplatform/MessageBus.h"
+#include "qav/Version.h"
 #include "qavplatform/ProgramStart.h"
 #include "qavres/Resources.h"
 #include "qavsettings/SettingsFiles.h"
@@ -497,7 +498,9 @@ void CNLISTListDisplayDlg::Run(Command c)
     case Command::kHelpTopics: break;
     case Command::kAbout:
         Busy([&] {
-            QMessageBox::about(this, Title(2052), T(2000));
+            // The window's name and the product's version, as every About box.
+            QMessageBox::about(this, Title(2052),
+                               T(2000) + QStringLiteral("\n" QAV_PRODUCT_NAME " " QAV_VERSION));
             return 0;
         });
         break;

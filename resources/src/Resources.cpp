@@ -3,6 +3,7 @@
 #include "qavplatform/ProgramStart.h"
 
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -72,8 +73,9 @@ bool StringTable::LoadFile(const std::string& path, std::string* error)
         if (error) *error = path + ": cannot be read";
         return false;
     }
-    std::unordered_map<int, std::string> previous;
+    std::unordered_map<int, std::string> previous, previousComments;
     previous.swap(strings_);
+    previousComments.swap(comments_);
     std::string line;
     int lineNo = 0;
     while (std::getline(in, line)) {
@@ -88,6 +90,7 @@ bool StringTable::LoadFile(const std::string& path, std::string* error)
         if (!ok) {
             if (error) *error = path + ":" + std::to_string(lineNo) + ": " + why;
             strings_.swap(previous);
+            comments_.swap(previousComments);
             return false;
         }
     }
@@ -136,7 +139,27 @@ bool StringTable::ParseObjectLine(const std::string& line, std::string* error)
     }
     strings_[id] = oid;
     strings_[id + 1] = type;
+    std::string comment = hash == std::string::npos ? std::string() : line.substr(hash + 1);
+    const size_t first = comment.find_first_not_of(" \t");
+    comment.erase(0, first == std::string::npos ? comment.size() : first);
+    comment.erase(comment.find_last_not_of(" \t") + 1);
+    comments_[id] = std::move(comment);
     return true;
+}
+
+std::vector<int> StringTable::ObjectNumbers() const
+{
+    std::vector<int> numbers;
+    numbers.reserve(comments_.size());
+    for (const auto& entry : comments_) numbers.push_back(entry.first);
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+const std::string& StringTable::Comment(int object) const
+{
+    auto it = comments_.find(object);
+    return it == comments_.end() ? kEmpty : it->second;
 }
 
 const std::string& StringTable::Get(int id) const

@@ -18,10 +18,7 @@
 #include "Texts.h"
 #include "qavplatform/MessageBus.h"
 #include "qavplatform/ProgramStart.h"
-
-#ifndef QAV_VERSION
-#define QAV_VERSION "0"
-#endif
+#include "qav/Version.h"
 
 namespace nstatapp {
 

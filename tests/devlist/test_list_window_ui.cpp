@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -187,6 +188,20 @@ TEST_F(Window, TextsMenusAndEnabledStates)
     closer.stop();
     EXPECT_TRUE(dialogSeen);
     EXPECT_TRUE(messages_.empty());
+    // The About box names the window and the product's version.
+    QString about;
+    QTimer reader;
+    QObject::connect(&reader, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            about = box->text();
+            box->close();
+        }
+    });
+    reader.start(50);
+    full->Run(Command::kAbout);
+    reader.stop();
+    EXPECT_TRUE(about.startsWith(T(2000))) << about.toStdString();
+    EXPECT_TRUE(about.endsWith(" " QAV_VERSION)) << about.toStdString();
     // The search over one loopback address where nothing answers: its window
     // runs the one-second discovery, closes by itself, and the list stays.
     const std::string silent = qavtest::LoopbackAddress(250);

@@ -62,6 +62,32 @@ TEST(StringTables, TextsAndObjectsInOneFormat)
     EXPECT_STREQ(buf, "");
 }
 
+// The object lines keep their comments as the objects' descriptions; texts
+// and lines without a comment have none.
+TEST(StringTables, ObjectLinesKeepTheirComments)
+{
+    qavtest::TempDir dir;
+    qavtest::WriteFile(dir.File("o.txt"), "20101 1.3.6.1.4.1.32473.1.20101 String  #  model name (\"M-RA1\")  \r\n"
+                                          "2180 = Search # not a comment\n"
+                                          "201   1.3.6.1.2.1.1.5   String\n"
+                                          "121 1.3.6.1.2.1.25.3.5.1.1 Integer # hrPrinterStatus (column): 3 idle\n");
+    ObjectTable table;
+    std::string error;
+    ASSERT_TRUE(table.LoadFile(dir.File("o.txt"), &error)) << error;
+    EXPECT_EQ(table.Numbers(), (std::vector<int>{121, 201, 20101})) << "objects only, ascending";
+    EXPECT_EQ(table.Description(20101), "model name (\"M-RA1\")");
+    EXPECT_EQ(table.Description(121), "hrPrinterStatus (column): 3 idle");
+    EXPECT_EQ(table.Description(201), "");
+    EXPECT_EQ(table.Description(2180), "");
+    EXPECT_EQ(table.Strings().Get(2180), "Search # not a comment");
+
+    // A file that fails keeps what was loaded before, descriptions included.
+    qavtest::WriteFile(dir.File("bad.txt"), "401 1.3.6.1.2.1.2.2.1.2 String # ifDescr\n402 = clash\n");
+    EXPECT_FALSE(table.LoadFile(dir.File("bad.txt"), &error));
+    EXPECT_EQ(table.Description(20101), "model name (\"M-RA1\")");
+    EXPECT_EQ(table.Description(401), "");
+}
+
 TEST(StringTables, BadFilesAreRefusedWithTheLine)
 {
     qavtest::TempDir dir;

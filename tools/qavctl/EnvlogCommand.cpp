@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "Commands.h"
+#include "Json.h"
 #include "nlist/Nlist.h"
 #include "nwatch/EnvReport.h"
 #include "nwatch/Polling.h"
@@ -14,7 +15,7 @@
 
 namespace qavctl {
 
-int RunEnvlog(const Args& args)
+int RunEnvlog(const Args& args, const Output& output)
 {
     if (!args.empty()) return UsageError("envlog takes no arguments (it follows QAVLogConfig.INI)");
     const std::string logConfig = qavsettings::DataFilePath(qavsettings::kLogConfigFile);
@@ -43,14 +44,28 @@ int RunEnvlog(const Args& args)
     context.writeCommunity = mgmt.writeCommunity;
 
     const nwatch::PollingResult polled = nwatch::PollingCycle().RunCycle(context);
-    std::printf("%d of %d printers read\n", polled.stored, polled.printers);
+    if (!output.json) std::printf("%d of %d printers read\n", polled.stored, polled.printers);
 
     const nwatch::EnvReportOptions options = nwatch::EnvReportOptions::FromSettings(settings);
-    if (options.headCheck) std::printf("head check on: the report follows the checks after 5 s\n");
+    if (options.headCheck && !output.json) std::printf("head check on: the report follows the checks after 5 s\n");
     std::fflush(stdout);
     const nwatch::EnvReportResult r = nwatch::WriteEnvReportNow(options, context);
-    std::printf("%d of %d printers reported, %d lines written to %s\n", r.included, r.printers, r.lines,
-                options.fileName.c_str());
+    if (output.json) {
+        JsonWriter json;
+        json.BeginObject()
+            .Field("printers", r.printers)
+            .Field("read", polled.stored)
+            .Field("reported", r.included)
+            .Field("headCheck", options.headCheck)
+            .Field("lines", r.lines)
+            .Field("linesLost", r.linesLost)
+            .Field("file", options.fileName)
+            .EndObject()
+            .Print();
+    } else {
+        std::printf("%d of %d printers reported, %d lines written to %s\n", r.included, r.printers, r.lines,
+                    options.fileName.c_str());
+    }
     if (r.linesLost > 0) {
         std::fprintf(stderr, "qavctl: %d lines could not be written to %s\n", r.linesLost, options.fileName.c_str());
         return 1;

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Json.h"
+#include "Text.h"
 #include "nload/Catalog.h"
 #include "nload/LiveEnvironment.h"
 #include "nload/Report.h"
@@ -42,34 +44,10 @@ struct LoadOptions {
     int parallel = 1;
     bool downgrade = false;
     std::string reportFile;
-    bool json = false;
     nload::FtpServer ftp;
     bool fromFtp = false;
     std::string passwordFile;
 };
-
-std::string JsonText(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
 
 // Reads the options; an empty string on success, else the usage error.
 std::string ParseOptions(const Args& args, LoadOptions& o)
@@ -95,8 +73,6 @@ std::string ParseOptions(const Args& args, LoadOptions& o)
             o.downgrade = true;
         } else if (a == "--report") {
             if (!value(o.reportFile)) return "--report needs a file";
-        } else if (a == "--json") {
-            o.json = true;
         } else if (a == "--ftp") {
             if (!value(o.ftp.host)) return "--ftp needs a server";
             o.fromFtp = true;
@@ -193,27 +169,35 @@ void FollowOnTerminal(const nload::DownloadRun& run, const std::vector<nload::Pr
     if (terminal) std::fprintf(stderr, "\r\033[K");
 }
 
-void PrintJson(const LoadOptions& o, const nload::DownloadRun& run, const qavres::StringTable& texts)
+void PrintJson(const nload::DownloadRun& run, const qavres::StringTable& texts)
 {
     const nload::ReportData d = run.Report();
-    std::string out = "{\"file\": " + JsonText(d.fileName) + ", \"kind\": " + JsonText(nload::KindText(texts, d.file)) +
-                      ", \"version\": " + JsonText(d.file.version) + ", \"start\": " + JsonText(d.startTime) +
-                      ", \"end\": " + JsonText(d.endTime) + ", \"printers\": [";
-    for (size_t i = 0; i < d.printers.size(); ++i) {
-        const nload::PrinterInfo& p = d.printers[i];
-        out += std::string(i ? ", " : "") + "{\"port\": " + JsonText(p.PortText()) + ", \"address\": " +
-               JsonText(p.WhereText()) + ", \"name\": " + JsonText(p.DisplayName()) +
-               ", \"code\": " + std::to_string(p.last.code) + ", \"result\": " + std::to_string(p.last.result) +
-               ", \"systemError\": " + std::to_string(p.last.systemError) + ", \"message\": " +
-               JsonText(nload::ErrorMessage(texts, p.last)) + "}";
+    JsonWriter json;
+    json.BeginObject()
+        .Field("file", d.fileName)
+        .Field("kind", nload::KindText(texts, d.file))
+        .Field("version", d.file.version)
+        .Field("start", d.startTime)
+        .Field("end", d.endTime)
+        .Key("printers")
+        .BeginArray();
+    for (const nload::PrinterInfo& p : d.printers) {
+        json.BeginObject()
+            .Field("port", p.PortText())
+            .Field("address", p.WhereText())
+            .Field("name", p.DisplayName())
+            .Field("code", p.last.code)
+            .Field("result", p.last.result)
+            .Field("systemError", p.last.systemError)
+            .Field("message", nload::ErrorMessage(texts, p.last))
+            .EndObject();
     }
-    out += std::string("], \"ok\": ") + (run.AllSucceeded() ? "true" : "false") + "}\n";
-    std::fputs(out.c_str(), stdout);
+    json.EndArray().Field("ok", run.AllSucceeded()).EndObject().Print();
 }
 
 } // namespace
 
-int RunLoad(const Args& args)
+int RunLoad(const Args& args, const Output& output)
 {
     LoadOptions o;
     const std::string usage = ParseOptions(args, o);
@@ -275,12 +259,12 @@ int RunLoad(const Args& args)
     const std::vector<nload::PrinterInfo> done = run.Printers();
     // A file that could not be fetched or read: the log says why.
     if (run.Snapshot().dataLength == 0) std::fputs(run.Snapshot().log.c_str(), stderr);
-    if (o.json) {
-        PrintJson(o, run, texts);
+    if (output.json) {
+        PrintJson(run, texts);
     } else {
         for (const nload::PrinterInfo& p : done)
-            std::printf("%-8s %-22s %s\n", p.PortText().c_str(), p.WhereText().c_str(),
-                        nload::ResultLine(texts, p).c_str());
+            std::printf("%-8s %-22s %s\n", p.PortText().c_str(), VisibleText(p.WhereText()).c_str(),
+                        VisibleText(nload::ResultLine(texts, p)).c_str());
     }
     if (!o.reportFile.empty()) {
         std::ofstream out(o.reportFile, std::ios::binary | std::ios::trunc);

@@ -2,7 +2,7 @@
 // tool's own core (the pages of its language library, the checks of its
 // editors, its configuration-data files), without its windows.
 //
-//   qavctl params export ADDRESS FILE
+//   qavctl params export [--json] ADDRESS FILE
 //   qavctl params apply [--json] [--jobs N] FILE.qcd ADDRESS...
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +10,8 @@
 #include <sstream>
 
 #include "Commands.h"
+#include "Json.h"
+#include "Text.h"
 #include "nconfig/PrinterRuns.h"
 #include "nconfig/StartUp.h"
 #include "qavplatform/Address.h"
@@ -18,7 +20,7 @@ namespace qavctl {
 
 namespace {
 
-constexpr const char* kExportUsage = "params export ADDRESS FILE";
+constexpr const char* kExportUsage = "params export [--json] ADDRESS FILE";
 constexpr const char* kApplyUsage = "params apply [--json] [--jobs N] FILE.qcd ADDRESS...";
 
 bool LoadResources(nconfig::ToolResources& resources)
@@ -35,29 +37,6 @@ bool ValidAddress(const std::string& text)
 {
     uint32_t a = 0;
     return qavplatform::ParseAddress(text, a);
-}
-
-std::string JsonText(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
 }
 
 const char* StateName(nconfig::ConfigRun::State state)
@@ -101,34 +80,35 @@ std::string Line(const nconfig::ConfigRun& run)
     return out.str();
 }
 
-std::string Json(const std::vector<nconfig::ConfigRun>& runs)
+void PrintJson(const std::vector<nconfig::ConfigRun>& runs)
 {
-    std::ostringstream out;
-    out << "[";
-    for (size_t r = 0; r < runs.size(); ++r) {
-        const nconfig::ConfigRun& run = runs[r];
-        out << (r ? ",\n " : "\n ") << "{\"address\": " << JsonText(run.address)
-            << ", \"result\": " << JsonText(StateName(run.state)) << ", \"model\": " << JsonText(run.model);
-        if (run.state == nconfig::ConfigRun::kFailed) out << ", \"reason\": " << JsonText(run.reason);
-        out << ", \"written\": [";
-        for (size_t i = 0; i < run.written.size(); ++i) {
-            const size_t eq = run.written[i].find('=');
-            out << (i ? ", " : "") << "{\"key\": " << JsonText(run.written[i].substr(0, eq))
-                << ", \"value\": " << JsonText(run.written[i].substr(eq + 1)) << "}";
+    JsonWriter json;
+    json.BeginArray();
+    for (const nconfig::ConfigRun& run : runs) {
+        json.BeginObject().Field("address", run.address).Field("result", StateName(run.state)).Field("model", run.model);
+        if (run.state == nconfig::ConfigRun::kFailed) json.Field("reason", run.reason);
+        json.Key("written").BeginArray();
+        for (const std::string& written : run.written) {
+            const size_t eq = written.find('=');
+            json.BeginObject()
+                .Field("key", written.substr(0, eq))
+                .Field("value", eq == std::string::npos ? std::string() : written.substr(eq + 1))
+                .EndObject();
         }
-        out << "], \"unchanged\": " << run.unchanged << ", \"skipped\": [";
-        for (size_t i = 0; i < run.skipped.size(); ++i) {
-            out << (i ? ", " : "") << "{\"key\": " << JsonText(run.skipped[i].key)
-                << ", \"value\": " << JsonText(run.skipped[i].value)
-                << ", \"why\": " << JsonText(nconfig::ImportOutcomeText(run.skipped[i].outcome)) << "}";
+        json.EndArray().Field("unchanged", run.unchanged).Key("skipped").BeginArray();
+        for (const auto& note : run.skipped) {
+            json.BeginObject()
+                .Field("key", note.key)
+                .Field("value", note.value)
+                .Field("why", nconfig::ImportOutcomeText(note.outcome))
+                .EndObject();
         }
-        out << "]}";
+        json.EndArray().EndObject();
     }
-    out << "\n]\n";
-    return out.str();
+    json.EndArray().Print();
 }
 
-int RunExport(const Args& args)
+int RunExport(const Args& args, const Output& output)
 {
     if (args.size() != 2) return UsageError(std::string("usage: qavctl ") + kExportUsage);
     if (!ValidAddress(args[0])) return UsageError("bad address '" + args[0] + "': a dotted IPv4 address is expected");
@@ -140,20 +120,28 @@ int RunExport(const Args& args)
         std::fprintf(stderr, "qavctl: %s: %s\n", args[0].c_str(), run.reason.c_str());
         return 1;
     }
-    std::printf("%s  %s %s  exported to %s\n", args[0].c_str(), run.model.c_str(), run.version.c_str(),
-                args[1].c_str());
+    if (output.json) {
+        JsonWriter json;
+        json.BeginObject()
+            .Field("address", args[0])
+            .Field("model", run.model)
+            .Field("version", run.version)
+            .Field("file", args[1])
+            .EndObject()
+            .Print();
+    } else {
+        std::printf("%s  %s %s  exported to %s\n", args[0].c_str(), VisibleText(run.model).c_str(),
+                    VisibleText(run.version).c_str(), args[1].c_str());
+    }
     return 0;
 }
 
-int RunApply(const Args& args)
+int RunApply(const Args& args, const Output& output)
 {
-    bool json = false;
     int jobs = nconfig::kDefaultJobs;
     size_t i = 0;
     for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
-        if (args[i] == "--json") {
-            json = true;
-        } else if (args[i] == "--jobs" && i + 1 < args.size()) {
+        if (args[i] == "--jobs" && i + 1 < args.size()) {
             char* end = nullptr;
             jobs = static_cast<int>(std::strtol(args[++i].c_str(), &end, 10));
             if (*end != '\0' || jobs < 1 || jobs > 256) return UsageError("--jobs takes a number from 1 to 256");
@@ -178,20 +166,20 @@ int RunApply(const Args& args)
         nconfig::ApplyConfigData(resources, links, text.str(), addresses, jobs);
     bool failed = false;
     for (const nconfig::ConfigRun& run : runs) failed = failed || run.state == nconfig::ConfigRun::kFailed;
-    if (json) {
-        std::fputs(Json(runs).c_str(), stdout);
+    if (output.json) {
+        PrintJson(runs);
     } else {
-        for (const nconfig::ConfigRun& run : runs) std::printf("%s\n", Line(run).c_str());
+        for (const nconfig::ConfigRun& run : runs) std::printf("%s\n", VisibleText(Line(run)).c_str());
     }
     return failed ? 1 : 0;
 }
 
 } // namespace
 
-int RunParams(const Args& args)
+int RunParams(const Args& args, const Output& output)
 {
-    if (!args.empty() && args[0] == "export") return RunExport(Args(args.begin() + 1, args.end()));
-    if (!args.empty() && args[0] == "apply") return RunApply(Args(args.begin() + 1, args.end()));
+    if (!args.empty() && args[0] == "export") return RunExport(Args(args.begin() + 1, args.end()), output);
+    if (!args.empty() && args[0] == "apply") return RunApply(Args(args.begin() + 1, args.end()), output);
     return UsageError(std::string("usage: qavctl ") + kExportUsage + "\n       qavctl " + kApplyUsage);
 }
 

@@ -1,6 +1,7 @@
 // qavctl discover | search: the printer discovery on its own, and the whole
 // device search into the group file of the data folder, without a window.
 #include <arpa/inet.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Json.h"
 #include "ncomm/CQBPSearch.h"
 #include "ncomm/QBPLastError.h"
 #include "ncomm/QBPResult.h"
@@ -24,26 +26,63 @@ namespace qavctl {
 
 namespace {
 
-// Follows the search on standard error: the phases and the end.
+// Follows the search on standard error when that is a terminal: one line,
+// redrawn in place, with the seconds of the discovery against its time-out
+// and the addresses found, then the addresses read and the printers merged.
+// The library's messages go to standard error in any case.
 class ProgressPrinter : public nlist::SearchObserver {
 public:
+    explicit ProgressPrinter(bool terminal) : terminal_(terminal) {}
+
     void OnProgress(const nlist::SearchProgress& p) override
     {
-        if (p.phase == nlist::SearchPhase::kProcessing && !processing_) {
-            processing_ = true;
-            std::fprintf(stderr, "discovery: %d addresses answered in %d ms%s\n", p.found, p.elapsedMs,
-                         p.cancelled ? " (cancelled)" : "");
+        if (!terminal_) return;
+        switch (p.phase) {
+        case nlist::SearchPhase::kDiscovery:
+            Show("searching: " + std::to_string(p.elapsedMs / 1000) + " / " + std::to_string(p.timeoutSeconds) +
+                 " s, " + Count(p.found, "address", "addresses") + " found");
+            break;
+        case nlist::SearchPhase::kProcessing:
+            Show("reading printers: " + std::to_string(p.position) + " / " + Count(p.found, "address", "addresses") +
+                 ", " + Count(p.merged, "printer", "printers") + " merged");
+            break;
+        case nlist::SearchPhase::kFinished:
+            Clear();
+            break;
         }
     }
-    void OnMessage(const std::string& text) override { std::fprintf(stderr, "qavctl: %s\n", text.c_str()); }
+    void OnMessage(const std::string& text) override
+    {
+        Clear();
+        std::fprintf(stderr, "qavctl: %s\n", text.c_str());
+    }
 
 private:
-    bool processing_ = false;
+    static std::string Count(int n, const char* one, const char* many)
+    {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    }
+    void Show(const std::string& line)
+    {
+        std::fprintf(stderr, "\r\033[K%s", line.c_str());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    void Clear()
+    {
+        if (!shown_) return;
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        shown_ = false;
+    }
+
+    bool terminal_;
+    bool shown_ = false;
 };
 
 } // namespace
 
-int RunDiscover(const Args& args)
+int RunDiscover(const Args& args, const Output& output)
 {
     std::vector<std::string> ranges;
     std::string broadcastTo;
@@ -93,11 +132,14 @@ int RunDiscover(const Args& args)
                      QBPResultText(rc), QBPGetLastError());
         return 1;
     }
-    // Each address is printed when it answers.
+    // Each address is printed when it answers; JSON waits for the end.
     int printed = 0;
+    std::vector<std::string> addresses;
     auto printNew = [&] {
         for (const int size = search.SearchGetSize(); printed < size; ++printed) {
-            std::printf("%s\n", qavplatform::AddressText(ntohl(static_cast<uint32_t>(search.SearchGetAt(printed)))).c_str());
+            addresses.push_back(qavplatform::AddressText(ntohl(static_cast<uint32_t>(search.SearchGetAt(printed)))));
+            if (output.json) continue;
+            std::printf("%s\n", addresses.back().c_str());
             std::fflush(stdout);
         }
     };
@@ -108,6 +150,10 @@ int RunDiscover(const Args& args)
     printNew();
     const int result = search.SearchGetResult();
     std::fprintf(stderr, "%d answered in %d s\n", printed, seconds);
+    if (output.json) {
+        JsonWriter json;
+        json.BeginObject().Field("seconds", seconds).Field("addresses", addresses).EndObject().Print();
+    }
     if (result != 0) {
         std::fprintf(stderr, "qavctl: the discovery ended with error %d: %s (system error %d)\n", result,
                      QBPResultText(result), QBPGetLastError());
@@ -116,7 +162,7 @@ int RunDiscover(const Args& args)
     return 0;
 }
 
-int RunSearch(const Args& args)
+int RunSearch(const Args& args, const Output& output)
 {
     if (!args.empty()) return UsageError("search takes no arguments (it follows QAVSearchConfig.qso)");
     const std::string path = qavsettings::DataFilePath(qavsettings::kGroupFile);
@@ -125,15 +171,28 @@ int RunSearch(const Args& args)
         return 1;
     }
     nlist::DeviceSearch search(nlist::ReadSearchSettings());
-    ProgressPrinter printer;
+    ProgressPrinter printer(::isatty(STDERR_FILENO) == 1);
     const nlist::SearchProgress p = search.Run(&printer);
     const int written = SaveListDataToFile(path);
     if (written < 0) {
         std::fprintf(stderr, "qavctl: %s cannot be written\n", path.c_str());
         return 1;
     }
-    std::printf("%d printers merged of %d addresses found; %d printers in %s\n", p.merged, p.found, written,
-                path.c_str());
+    if (output.json) {
+        JsonWriter json;
+        json.BeginObject()
+            .Field("seconds", search.Settings().timeoutSeconds)
+            .Field("elapsedMs", p.elapsedMs)
+            .Field("found", p.found)
+            .Field("merged", p.merged)
+            .Field("printers", written)
+            .Field("file", path)
+            .EndObject()
+            .Print();
+        return 0;
+    }
+    std::printf("%d addresses found, %d printers merged in %.1f s; %d printers in %s\n", p.found, p.merged,
+                p.elapsedMs / 1000.0, written, path.c_str());
     return 0;
 }
 

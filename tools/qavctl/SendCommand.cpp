@@ -1,6 +1,7 @@
 // qavctl send: a file sent raw to a printer (a label job, a command file),
 // in the background of the communication library, with a progress bar on a
 // terminal; whatever the printer answers is printed afterwards.
+#include <strings.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -9,13 +10,17 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "Commands.h"
+#include "Json.h"
 #include "Ports.h"
+#include "Text.h"
 #include "ncomm/CQBPEvent.h"
 #include "ncomm/CQBPTrans.h"
 #include "ncomm/QBPLastError.h"
 #include "ncomm/QBPResult.h"
+#include "nload/Printer.h"
 
 namespace qavctl {
 
@@ -35,9 +40,11 @@ void ShowProgress(long long sent, long long total)
 }
 
 // Reads what the printer sends back for up to `seconds`, printing it as it
-// comes; stops early when the printer closes the connection.
-void PrintReplies(CQBPTrans& session, int seconds)
+// comes unless `print` is off; stops early when the printer closes the
+// connection. Returns all that came.
+std::string ReadReplies(CQBPTrans& session, int seconds, bool print)
 {
+    std::string replies;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     char buffer[4096];
     while (std::chrono::steady_clock::now() < deadline) {
@@ -45,17 +52,21 @@ void PrintReplies(CQBPTrans& session, int seconds)
         QBPSetLastError(0);
         session.Receive(buffer, sizeof buffer, received);
         if (received > 0) {
-            std::printf("%s\n", Printable(std::string(buffer, static_cast<size_t>(received))).c_str());
+            const std::string_view piece(buffer, static_cast<size_t>(received));
+            replies += piece;
+            if (!print) continue;
+            std::printf("%s\n", VisibleText(piece).c_str());
             std::fflush(stdout);
         } else if (QBPGetLastError() != QBP_RECV_TIMEOUT && QBPGetLastError() != 0) {
-            return; // the printer closed the connection, or the port reads nothing
+            break; // the printer closed the connection, or the port reads nothing
         }
     }
+    return replies;
 }
 
 } // namespace
 
-int RunSend(const Args& args)
+int RunSend(const Args& args, const Output& output)
 {
     std::string port = "TCP/IP";
     int replySeconds = kDefaultReplySeconds;
@@ -76,10 +87,12 @@ int RunSend(const Args& args)
     if (args.size() - i != 2) return UsageError("send takes ADDRESS FILE");
     std::string address = args[i];
     const std::string& path = args[i + 1];
-    if (port == "SNMP") return UsageError("send needs a raw port: TCP/IP, COMn, LPTn or USB");
-    if (port == "TCP/IP" && address.find(':') == std::string::npos) address += ":9100";
+    // A host alone on TCP/IP means the printer's raw port.
+    if (strcasecmp(port.c_str(), "TCP/IP") == 0 && address.find(':') == std::string::npos)
+        address += ":" + std::to_string(nload::kRawPort);
     std::string error;
     if (!CheckPortAddress(port, address, error)) return UsageError(error);
+    if (port == "SNMP") return UsageError("send needs a raw port: TCP/IP, COMn, LPTn or USB");
 
     std::ifstream in(path, std::ios::binary);
     if (!in) return UsageError("file " + path + " cannot be read");
@@ -112,7 +125,19 @@ int RunSend(const Args& args)
                      path.c_str(), status, QBPResultText(status), session.GetSentBytes(), data.size());
         return 1;
     }
-    if (port.rfind("LPT", 0) != 0 && replySeconds > 0) PrintReplies(session, replySeconds);
+    std::string replies;
+    if (port.rfind("LPT", 0) != 0 && replySeconds > 0) replies = ReadReplies(session, replySeconds, !output.json);
+    if (output.json) {
+        JsonWriter json;
+        json.BeginObject()
+            .Field("port", port)
+            .Field("address", address)
+            .Field("file", path)
+            .Field("bytes", data.size())
+            .Field("reply", replies)
+            .EndObject()
+            .Print();
+    }
     return 0;
 }
 

@@ -10,9 +10,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Commands.h"
+#include "Json.h"
 #include "Ports.h"
+#include "Text.h"
 #include "ncomm/CQBPTrans.h"
 #include "ncomm/QBPLastError.h"
 #include "ncomm/QBPResult.h"
@@ -239,14 +242,25 @@ bool AddTyped(CQBPVb& list, const std::string& oid, int type, const std::string&
     return rc == 0;
 }
 
+// How a value is written: numbers bare in JSON, texts as strings, binary
+// octets as their hex pairs.
+enum class ValueKind { kNumber, kText, kBinary };
+
 // The value of a binding as qavctl prints it: the list's text, except that
 // the unsigned types print their unsigned value (the list keeps 32-bit
-// values as signed text, Counter32 4294967295 as "-1").
-std::string ValueText(const CQBPVb& list, int index)
+// values as signed text, Counter32 4294967295 as "-1") and that an octet
+// string that is not text (a MAC address's raw bytes) prints as hex pairs.
+std::string ValueText(const CQBPVb& list, int index, ValueKind& kind)
 {
     char oid[1024];
     int type = 0;
+    kind = ValueKind::kNumber;
     switch (list.GetType(index)) {
+    case ber::kInteger: {
+        int v = 0;
+        if (list.Get(index, oid, sizeof oid, type, v) == 0) return std::to_string(v);
+        break;
+    }
     case ber::kCounter32:
     case ber::kGauge32:
     case ber::kTimeTicks: {
@@ -260,15 +274,16 @@ std::string ValueText(const CQBPVb& list, int index)
             return std::to_string((static_cast<unsigned long long>(high) << 32) | low);
         break;
     }
+    case ber::kOctetString: {
+        const std::string& octets = list.ValueAt(index);
+        kind = IsText(octets) ? ValueKind::kText : ValueKind::kBinary;
+        return kind == ValueKind::kText ? octets : HexPairs(octets);
+    }
     default:
         break;
     }
-    return Printable(list.ValueAt(index));
-}
-
-void PrintError(const std::string& oid, int code, const char* meaning)
-{
-    std::printf("%s = error %d (%s)\n", oid.c_str(), code, meaning);
+    kind = ValueKind::kText;
+    return list.ValueAt(index);
 }
 
 // Whether a GET-NEXT answer's OID follows the requested one.
@@ -290,52 +305,88 @@ bool Follows(const std::string& answer, const std::string& request)
     }
 }
 
-// Prints every requested object with its answer. The list leaves out the
-// objects an SNMPv2c agent answered with an exception (noSuchObject,
-// noSuchInstance, endOfMibView): those are printed as failures of their
-// own. Returns whether every object has a value.
-bool PrintAnswers(bool next, const CQBPVb& request, const CQBPVb& result)
+// What one requested object came back as.
+struct Answer {
+    std::string request; // as the user gave it
+    std::string oid;     // the requested OID, or the one that answered
+    int type = 0;        // the value's type, or the error code (negative)
+    std::string value;   // the value, or the error's meaning
+    ValueKind kind = ValueKind::kText;
+};
+
+// Every requested object with its answer. The list leaves out the objects
+// an SNMPv2c agent answered with an exception (noSuchObject,
+// noSuchInstance, endOfMibView): those become failures of their own.
+std::vector<Answer> MatchAnswers(bool next, const Args& requests, const CQBPVb& request, const CQBPVb& result)
 {
-    bool all = true;
+    std::vector<Answer> answers;
     int j = 0;
     for (int i = 0; i < request.GetSize(); ++i) {
+        Answer a;
+        a.request = requests[static_cast<size_t>(i)];
         const std::string& asked = request.OidAt(i);
         const bool answered = j < result.GetSize() &&
                               (next ? result.GetType(j) < 0 || Follows(result.OidAt(j), asked)
                                     : result.OidAt(j) == asked || result.OidAt(j) == "0.0");
         if (!answered) {
-            PrintError(asked, QBP_INDEX_OUT_OF_RANGE,
-                       next ? "no value: no object follows it" : "no value: no such object or instance");
-            all = false;
-            continue;
-        }
-        const int type = result.GetType(j);
-        if (type < 0) {
-            PrintError(result.OidAt(j), type, QBPResultText(type));
-            all = false;
+            a.oid = asked;
+            a.type = QBP_INDEX_OUT_OF_RANGE;
+            a.value = next ? "no value: no object follows it" : "no value: no such object or instance";
         } else {
-            std::printf("%s = %s: %s\n", result.OidAt(j).c_str(), TypeName(type), ValueText(result, j).c_str());
+            a.oid = result.OidAt(j);
+            a.type = result.GetType(j);
+            a.value = a.type < 0 ? QBPResultText(a.type) : ValueText(result, j, a.kind);
+            ++j;
         }
-        ++j;
+        answers.push_back(std::move(a));
     }
-    return all;
+    return answers;
+}
+
+void PrintAnswers(const std::vector<Answer>& answers, bool json)
+{
+    if (!json) {
+        for (const Answer& a : answers) {
+            if (a.type < 0) std::printf("%s = error %d (%s)\n", a.oid.c_str(), a.type, a.value.c_str());
+            else std::printf("%s = %s: %s\n", a.oid.c_str(), TypeName(a.type), VisibleText(a.value).c_str());
+        }
+        return;
+    }
+    JsonWriter out;
+    out.BeginArray();
+    for (const Answer& a : answers) {
+        out.BeginObject().Field("request", a.request).Field("oid", a.oid);
+        if (a.type < 0) {
+            out.Field("error", a.type).Field("message", a.value);
+        } else {
+            out.Field("type", TypeName(a.type)).Key("value");
+            if (a.kind == ValueKind::kNumber) out.Number(a.value);
+            else out.Value(a.value);
+            // The value is the hex pairs of octets that are not text.
+            if (a.kind == ValueKind::kBinary) out.Field("binary", true);
+        }
+        out.EndObject();
+    }
+    out.EndArray().Print();
 }
 
 enum class Op { kGet, kNext, kSet };
 
-int Run(Op op, const Args& args)
+int Run(Op op, const Args& args, const Output& output)
 {
     Options o;
     std::string error;
     if (!ParseOptions(args, o, error)) return UsageError(error);
 
     CQBPVb request;
+    Args requests; // the objects as given, one a binding
     const size_t step = op == Op::kSet ? 3 : 1;
     if (o.rest.size() % step != 0) return UsageError("set takes OBJECT TYPE VALUE triples");
     for (size_t i = 0; i < o.rest.size(); i += step) {
         std::string oid;
         int tableType = 0;
         if (!ResolveObject(o.rest[i], oid, tableType, error)) return UsageError(error);
+        requests.push_back(o.rest[i]);
         if (op == Op::kSet) {
             const int type = TypeFromName(o.rest[i + 1], tableType);
             if (type == 0 || type == ber::kNull) {
@@ -363,13 +414,18 @@ int Run(Op op, const Args& args)
         std::fprintf(stderr, "qavctl: %s: error %d: %s\n", PortText(o.port, o.address).c_str(), rc, QBPResultText(rc));
         return 1;
     }
-    return PrintAnswers(op == Op::kNext, request, result) ? 0 : 1;
+    const std::vector<Answer> answers = MatchAnswers(op == Op::kNext, requests, request, result);
+    PrintAnswers(answers, output.json);
+    for (const Answer& a : answers) {
+        if (a.type < 0) return 1; // every object must have its value
+    }
+    return 0;
 }
 
 } // namespace
 
-int RunGet(const Args& args) { return Run(Op::kGet, args); }
-int RunNext(const Args& args) { return Run(Op::kNext, args); }
-int RunSet(const Args& args) { return Run(Op::kSet, args); }
+int RunGet(const Args& args, const Output& output) { return Run(Op::kGet, args, output); }
+int RunNext(const Args& args, const Output& output) { return Run(Op::kNext, args, output); }
+int RunSet(const Args& args, const Output& output) { return Run(Op::kSet, args, output); }
 
 } // namespace qavctl

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Json.h"
+#include "Text.h"
 #include "nstat/RemoteKeys.h"
 #include "nstat/Report.h"
 #include "nstat/StatusDecoding.h"
@@ -23,7 +25,6 @@ namespace {
 enum class Page { kDevice, kJob, kNetwork };
 
 struct StatusOptions {
-    bool json = false;
     Page page = Page::kDevice;
     std::vector<uint32_t> addresses;
     std::vector<std::string> texts; // as given
@@ -33,9 +34,7 @@ bool ParseStatusOptions(const Args& args, StatusOptions& o, std::string& error)
 {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--json") {
-            o.json = true;
-        } else if (a == "--page") {
+        if (a == "--page") {
             const std::string page = i + 1 < args.size() ? args[++i] : std::string();
             if (page == "device") o.page = Page::kDevice;
             else if (page == "job") o.page = Page::kJob;
@@ -84,43 +83,6 @@ struct Resources {
     }
 };
 
-// JSON string: quotes, backslashes and control characters escaped; bytes
-// that are not UTF-8 are taken as Latin-1.
-std::string Json(const std::string& text)
-{
-    std::string out = "\"";
-    for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        bool valid = len > 0 && i + len <= text.size();
-        for (size_t k = 1; valid && k < len; ++k) valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 2;
-        char buffer[8];
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-            out += buffer;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (valid) {
-            out.append(text, i, len);
-            i += len - 1;
-        } else {
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-            out += buffer;
-        }
-    }
-    return out + "\"";
-}
-
-std::string JsonList(const std::vector<std::string>& items)
-{
-    std::string out = "[";
-    for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + Json(items[i]);
-    return out + "]";
-}
-
 std::vector<std::string> IndicatorNames(const nstat::StatusResult& s)
 {
     std::vector<std::string> names;
@@ -133,35 +95,43 @@ std::string ViewTitle(const nstat::StatusReport& r, size_t i, const qavres::Stri
     return i < r.page.views.size() ? texts.Get(r.page.views[i].selectorText) : std::string();
 }
 
-void PrintJson(const std::string& address, const nstat::StatusReport& r, const qavres::StringTable& texts,
-               bool last)
+void AddJson(JsonWriter& json, const std::string& address, const nstat::StatusReport& r,
+             const qavres::StringTable& texts)
 {
     const nstat::Identity& id = r.page.identity;
-    std::printf("  {\"address\": %s, \"answered\": %s, \"maker\": %s,\n", Json(address).c_str(),
-                r.answered ? "true" : "false", r.maker ? "true" : "false");
-    std::printf("   \"name\": %s, \"model\": %s, \"location\": %s, \"port\": %s,\n", Json(id.name).c_str(),
-                Json(id.model).c_str(), Json(id.location).c_str(), Json(id.port).c_str());
-    std::printf("   \"status\": %s, \"symbol\": %s, \"indicators\": %s, \"help\": %d,\n", Json(id.status).c_str(),
-                Json(nstat::SymbolName(r.page.status.symbol)).c_str(), JsonList(IndicatorNames(r.page.status)).c_str(),
-                r.page.status.helpTopic);
-    std::printf("   \"panel\": %s, \"serial\": %s, \"mac\": %s,\n", Json(r.page.panel).c_str(), Json(id.serial).c_str(),
-                Json(id.mac).c_str());
-    std::printf("   \"views\": [");
+    json.BeginObject()
+        .Field("address", address)
+        .Field("answered", r.answered)
+        .Field("maker", r.maker)
+        .Field("name", id.name)
+        .Field("model", id.model)
+        .Field("location", id.location)
+        .Field("port", id.port)
+        .Field("status", id.status)
+        .Field("symbol", nstat::SymbolName(r.page.status.symbol))
+        .Field("indicators", IndicatorNames(r.page.status))
+        .Field("help", r.page.status.helpTopic)
+        .Field("panel", r.page.panel)
+        .Field("serial", id.serial)
+        .Field("mac", id.mac)
+        .Key("views")
+        .BeginArray();
     for (size_t i = 0; i < r.views.size(); ++i) {
         const nstat::ViewContent& v = r.views[i];
-        std::printf("%s\n     {\"view\": %s, \"columns\": %s, \"rows\": [", i ? "," : "",
-                    Json(ViewTitle(r, i, texts)).c_str(), JsonList(v.columns).c_str());
-        for (size_t k = 0; k < v.rows.size(); ++k) std::printf("%s%s", k ? ", " : "", JsonList(v.rows[k]).c_str());
-        std::printf("]}");
+        json.BeginObject().Field("view", ViewTitle(r, i, texts)).Field("columns", v.columns).Key("rows").BeginArray();
+        for (const auto& row : v.rows) json.Value(row);
+        json.EndArray().EndObject();
     }
-    std::printf("]}%s\n", last ? "" : ",");
+    json.EndArray().EndObject();
 }
 
 void PrintText(const std::string& address, const nstat::StatusReport& r, const qavres::StringTable& texts)
 {
     const nstat::Identity& id = r.page.identity;
     std::printf("%s%s\n", address.c_str(), r.answered ? "" : "  (no answer)");
-    auto line = [](const char* key, const std::string& value) { std::printf("  %-11s %s\n", key, value.c_str()); };
+    auto line = [](const char* key, const std::string& value) {
+        std::printf("  %-11s %s\n", key, VisibleText(value).c_str());
+    };
     line("name", id.name);
     line("model", id.model);
     line("location", id.location);
@@ -178,11 +148,11 @@ void PrintText(const std::string& address, const nstat::StatusReport& r, const q
     line("serial", id.serial);
     line("mac", id.mac);
     for (size_t i = 0; i < r.views.size(); ++i) {
-        std::printf("  [%s]\n", ViewTitle(r, i, texts).c_str());
+        std::printf("  [%s]\n", VisibleText(ViewTitle(r, i, texts)).c_str());
         for (const auto& row : r.views[i].rows) {
             std::string cells;
             for (size_t k = 1; k < row.size(); ++k) cells += (k > 1 ? "  " : "") + row[k];
-            std::printf("    %-40s %s\n", row.empty() ? "" : row[0].c_str(), cells.c_str());
+            std::printf("    %-40s %s\n", row.empty() ? "" : VisibleText(row[0]).c_str(), VisibleText(cells).c_str());
         }
     }
 }
@@ -207,7 +177,7 @@ PageReport ReadPage(nstat::Printer& printer, Page page)
 }
 
 void PrintPage(const std::string& address, const PageReport& r, Page page, const qavres::StringTable& texts,
-               bool json, bool last)
+               JsonWriter* json)
 {
     if (page == Page::kJob) {
         std::vector<std::string> titles;
@@ -215,34 +185,47 @@ void PrintPage(const std::string& address, const PageReport& r, Page page, const
         const size_t shown = std::min<size_t>(5, r.job.row.size());
         const std::vector<std::string> row(r.job.row.begin(), r.job.row.begin() + static_cast<long>(shown));
         if (json) {
-            std::printf("  {\"address\": %s, \"answered\": %s, \"columns\": %s, \"rows\": [%s]}%s\n",
-                        Json(address).c_str(), r.answered ? "true" : "false", JsonList(titles).c_str(),
-                        r.job.read ? JsonList(row).c_str() : "", last ? "" : ",");
+            json->BeginObject()
+                .Field("address", address)
+                .Field("answered", r.answered)
+                .Field("columns", titles)
+                .Key("rows")
+                .BeginArray();
+            if (r.job.read) json->Value(row);
+            json->EndArray().EndObject();
             return;
         }
         std::printf("%s%s\n", address.c_str(), r.answered ? "" : "  (no answer)");
         if (!r.job.read) return;
-        for (size_t i = 0; i < row.size(); ++i) std::printf("  %-16s %s\n", titles[i].c_str(), row[i].c_str());
+        for (size_t i = 0; i < row.size(); ++i)
+            std::printf("  %-16s %s\n", VisibleText(titles[i]).c_str(), VisibleText(row[i]).c_str());
         return;
     }
     const nstat::NetworkPage& n = r.network;
     const std::pair<int, std::string> fields[] = {
         {5600, n.board}, {5601, n.interfaceType}, {5604, n.mac}, {5602, n.address}, {5603, n.mask}};
     if (json) {
-        std::printf("  {\"address\": %s, \"answered\": %s, \"board\": %s, \"interfaceType\": %s, \"mac\": %s,\n"
-                    "   \"ip\": %s, \"mask\": %s, \"rows\": [",
-                    Json(address).c_str(), r.answered ? "true" : "false", Json(n.board).c_str(),
-                    Json(n.interfaceType).c_str(), Json(n.mac).c_str(), Json(n.address).c_str(), Json(n.mask).c_str());
-        for (size_t k = 0; k < n.rows.size(); ++k) std::printf("%s%s", k ? ", " : "", JsonList(n.rows[k]).c_str());
-        std::printf("]}%s\n", last ? "" : ",");
+        json->BeginObject()
+            .Field("address", address)
+            .Field("answered", r.answered)
+            .Field("board", n.board)
+            .Field("interfaceType", n.interfaceType)
+            .Field("mac", n.mac)
+            .Field("ip", n.address)
+            .Field("mask", n.mask)
+            .Key("rows")
+            .BeginArray();
+        for (const auto& row : n.rows) json->Value(row);
+        json->EndArray().EndObject();
         return;
     }
     std::printf("%s%s\n", address.c_str(), r.answered ? "" : "  (no answer)");
-    for (const auto& [label, value] : fields) std::printf("  %-16s %s\n", texts.Get(label).c_str(), value.c_str());
+    for (const auto& [label, value] : fields)
+        std::printf("  %-16s %s\n", VisibleText(texts.Get(label)).c_str(), VisibleText(value).c_str());
     for (const auto& row : n.rows) {
         if (row[0].empty()) continue;
-        if (row[1].empty()) std::printf("  [%s]\n", row[0].c_str());
-        else std::printf("    %-44s %s\n", row[0].c_str(), row[1].c_str());
+        if (row[1].empty()) std::printf("  [%s]\n", VisibleText(row[0]).c_str());
+        else std::printf("    %-44s %s\n", VisibleText(row[0]).c_str(), VisibleText(row[1]).c_str());
     }
 }
 
@@ -257,7 +240,7 @@ bool ParseKey(const std::string& word, nstat::Key& key, bool& reset)
 
 } // namespace
 
-int RunStatus(const Args& args)
+int RunStatus(const Args& args, const Output& output)
 {
     StatusOptions o;
     std::string error;
@@ -277,16 +260,17 @@ int RunStatus(const Args& args)
             }));
         }
         int rc = 0;
-        if (o.json) std::printf("[\n");
+        JsonWriter json;
+        json.BeginArray();
         for (size_t i = 0; i < pages.size(); ++i) {
             const PageReport r = pages[i].get();
             if (!r.answered) {
                 rc = 1;
                 std::fprintf(stderr, "qavctl: %s: the printer does not answer\n", o.texts[i].c_str());
             }
-            PrintPage(o.texts[i], r, o.page, res.texts, o.json, i + 1 == pages.size());
+            PrintPage(o.texts[i], r, o.page, res.texts, output.json ? &json : nullptr);
         }
-        if (o.json) std::printf("]\n");
+        if (output.json) json.EndArray().Print();
         std::fflush(stdout);
         return rc;
     }
@@ -301,22 +285,23 @@ int RunStatus(const Args& args)
         }));
     }
     int rc = 0;
-    if (o.json) std::printf("[\n");
+    JsonWriter json;
+    json.BeginArray();
     for (size_t i = 0; i < reads.size(); ++i) {
         const nstat::StatusReport r = reads[i].get();
         if (!r.answered) {
             rc = 1;
             std::fprintf(stderr, "qavctl: %s: the printer does not answer\n", o.texts[i].c_str());
         }
-        if (o.json) PrintJson(o.texts[i], r, res.texts, i + 1 == reads.size());
+        if (output.json) AddJson(json, o.texts[i], r, res.texts);
         else PrintText(o.texts[i], r, res.texts);
     }
-    if (o.json) std::printf("]\n");
+    if (output.json) json.EndArray().Print();
     std::fflush(stdout);
     return rc;
 }
 
-int RunKey(const Args& args)
+int RunKey(const Args& args, const Output& output)
 {
     bool yes = false;
     std::vector<std::string> words;
@@ -344,12 +329,13 @@ int RunKey(const Args& args)
         return 1;
     }
     if (reset && !yes) {
-        // A reset takes the printers away for half a minute: asked first.
+        // A reset takes the printers away for half a minute: asked first,
+        // on standard error, so that standard output keeps only results.
         if (!::isatty(0)) return UsageError("reset asks first; without a terminal, confirm it with --yes");
         std::string list;
         for (const std::string& w : words) list += (list.empty() ? "" : ", ") + w;
-        std::printf("%s (%s) [y/N] ", res.texts.Get(5305).c_str(), list.c_str());
-        std::fflush(stdout);
+        std::fprintf(stderr, "%s (%s) [y/N] ", res.texts.Get(5305).c_str(), list.c_str());
+        std::fflush(stderr);
         std::string answer;
         std::getline(std::cin, answer);
         if (answer != "y" && answer != "Y" && answer != "yes") return 1;
@@ -370,17 +356,25 @@ int RunKey(const Args& args)
         }));
     }
     int rc = 0;
+    JsonWriter json;
+    json.BeginArray();
     for (size_t i = 0; i < sends.size(); ++i) {
         const Result r = sends[i].get();
-        if (r.sent) {
+        const char* why = r.sent       ? ""
+                          : r.answered ? "the printer refused the key (it has no remote keys)"
+                                       : "the printer does not answer";
+        if (output.json) {
+            json.BeginObject().Field("address", words[i]).Field("key", keyWord).Field("sent", r.sent);
+            if (!r.sent) json.Field("error", why);
+            json.EndObject();
+        } else if (r.sent) {
             std::printf("%s: %s sent\n", words[i].c_str(), keyWord.c_str());
-            continue;
         }
+        if (r.sent) continue;
         rc = 1;
-        std::fprintf(stderr, "qavctl: %s: %s\n", words[i].c_str(),
-                     r.answered ? "the printer refused the key (it has no remote keys)"
-                                : "the printer does not answer");
+        std::fprintf(stderr, "qavctl: %s: %s\n", words[i].c_str(), why);
     }
+    if (output.json) json.EndArray().Print();
     return rc;
 }
 

@@ -1,53 +1,13 @@
-// qavctl: the scriptable front end of the tool set.
+// qavctl: the scriptable front end of the tool set. The commands and their
+// help are in the command table (CommandTable.cpp).
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "Commands.h"
 #include "qav/Version.h"
 
 namespace qavctl {
-
-const std::vector<Command>& AllCommands()
-{
-    static const std::vector<Command> commands = {
-        {"get", "[--port PORT] [-v1|-v2c] [-c COMMUNITY] ADDRESS OBJECT[.INSTANCE]|OID ...",
-         "read objects (SNMP GET, or a printer command on another port)", RunGet},
-        {"next", "[-v1|-v2c] [-c COMMUNITY] ADDRESS OBJECT[.INSTANCE]|OID ...", "read the following objects (SNMP GET-NEXT)",
-         RunNext},
-        {"set", "[--port PORT] [-v1|-v2c] [-w COMMUNITY] ADDRESS OBJECT[.INSTANCE]|OID TYPE VALUE ...",
-         "write objects (SNMP SET, or a printer command on another port)", RunSet},
-        {"send", "[--port PORT] [--reply-seconds N] ADDRESS FILE",
-         "send a file raw (a label job, a command file) and print what the printer answers (default port TCP/IP)",
-         RunSend},
-        {"groups", "FILE", "validate a group file and print its groups, members and printers", RunGroups},
-        {"config", "FILE SECTION KEY [VALUE]",
-         "read a settings key, or write it in place (a bare FILE name is in the data folder); only the\n"
-         "           product's files and keys, and values of the key's type", RunConfig},
-        {"discover", "[--range A-B ... | --to ADDRESS] [--seconds N]",
-         "print the addresses that answer the discovery (over the ranges, else by broadcast, for N s, default 5;\n"
-         "           a range given last address first is searched from its lower end)",
-         RunDiscover},
-        {"status", "[--page device|job|network] [--json] ADDRESS...",
-         "what the status monitor's pages show, the device page with every view (several printers at once)",
-         RunStatus},
-        {"key", "[--yes] ADDRESS... feed|pause|restart|reset",
-         "press a remote key of the maker's printers (reset asks first on a terminal)", RunKey},
-        {"search", "",
-         "run the device search of QAVSearchConfig.qso into the group file of the data folder", RunSearch},
-        {"envlog", "",
-         "write one environmental log report now, as QAVLogConfig.INI says (head check included when on)",
-         RunEnvlog},
-        {"params", "export ADDRESS FILE | apply [--json] [--jobs N] FILE.qcd ADDRESS...",
-         "export a printer's system parameters (FILE.qcd: configuration data, else text), or apply a "
-         "configuration-data file to printers", RunParams},
-        {"load",
-         "FILE ADDRESS... [--list FILE] [--parallel N] [--downgrade] [--report FILE] [--json]\n"
-         "           [--ftp SERVER [--ftp-user USER] [--ftp-password-file FILE]]",
-         "download a file into printers (ADDRESS: a.b.c.d, TCP/IP:a.b.c.d:port, COMn:9600,8,N,1, USB:path, LPTn)",
-         RunLoad},
-    };
-    return commands;
-}
 
 int UsageError(const std::string& message)
 {
@@ -59,34 +19,90 @@ int UsageError(const std::string& message)
 
 namespace {
 
+using qavctl::Command;
+
 void PrintHelp(FILE* out)
 {
-    std::fprintf(out, "usage: qavctl COMMAND [ARGUMENTS]\n\ncommands:\n");
-    for (const auto& c : qavctl::AllCommands()) std::fprintf(out, "  %-8s %s\n           %s\n", c.name, c.summary, c.usage);
+    std::fprintf(out, "usage: qavctl COMMAND [ARGUMENTS]\n"
+                      "       qavctl help COMMAND | qavctl COMMAND --help\n"
+                      "       qavctl --version\n\ncommands:\n");
+    for (const Command& c : qavctl::AllCommands()) std::fprintf(out, "  %-9s%s\n", c.name, c.summary);
     std::fprintf(out,
-                 "\nOBJECT is a number of the object table (201 is the printer name; 121.1 is object 121\n"
-                 "with instance 1); anything else is taken as a dotted OID. TYPE is one of Integer,\n"
-                 "String, OID, IPAddress, Counter32, Gauge32, Timeticks, Counter64 (or i s o a c g t C),\n"
-                 "or - for the object table's own type. PORT is SNMP (ADDRESS a dotted address),\n"
-                 "TCP/IP (HOST:PORT), COMn (\"baud,bits,parity,stop\"), LPTn (-) or USB (the device\n"
-                 "path). Exit status: 0 success, 1 the printer or the library reported a failure,\n"
-                 "2 bad usage or input.\n");
+                 "\nEvery command takes --json: its results as one JSON document on standard output;\n"
+                 "after -- the words go to the command as they are (a value \"--json\" or \"--help\").\n"
+                 "Errors go to standard error. Exit status: 0 success, 1 the printer or the library\n"
+                 "reported a failure, 2 bad usage or input.\n");
 }
+
+// Prints the lines of a text, each after the indent.
+void PrintLines(const char* text, const std::string& indent, const std::string& firstIndent)
+{
+    bool first = true;
+    for (const char* line = text; *line;) {
+        const char* end = std::strchr(line, '\n');
+        const size_t length = end ? static_cast<size_t>(end - line) : std::strlen(line);
+        std::printf("%s%.*s\n", (first ? firstIndent : indent).c_str(), static_cast<int>(length), line);
+        first = false;
+        line += length + (end ? 1 : 0);
+    }
+}
+
+void PrintCommandHelp(const Command& c)
+{
+    // Further lines of the usage stand under the first argument.
+    const std::string lead = std::string("usage: qavctl ") + c.name + " ";
+    PrintLines(c.usage, std::string(lead.size(), ' '), lead);
+    std::string summary = c.summary;
+    if (!summary.empty() && summary[0] >= 'a' && summary[0] <= 'z') summary[0] = static_cast<char>(summary[0] - 'a' + 'A');
+    std::printf("\n%s.\n\noptions:\n%s\nexample:\n", summary.c_str(), c.details);
+    PrintLines(c.example, "  ", "  ");
+}
+
+bool IsHelpWord(const std::string& word) { return word == "--help" || word == "-h"; }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "help")) {
-        PrintHelp(argc < 2 ? stderr : stdout);
-        return argc < 2 ? 2 : 0;
+    const qavctl::Args words(argv + 1, argv + argc);
+    if (words.empty()) {
+        PrintHelp(stderr);
+        return 2;
     }
-    if (!std::strcmp(argv[1], "--version") || !std::strcmp(argv[1], "version")) {
+    if (IsHelpWord(words[0]) || words[0] == "help") {
+        if (words.size() < 2) {
+            PrintHelp(stdout);
+            return 0;
+        }
+        const Command* c = qavctl::FindCommand(words[1]);
+        if (!c) return qavctl::UsageError("unknown command '" + words[1] + "' (qavctl --help lists them)");
+        PrintCommandHelp(*c);
+        return 0;
+    }
+    if (words[0] == "--version" || words[0] == "version") {
         std::printf("qavctl (%s) %s\n", QAV_PRODUCT_NAME, QAV_VERSION);
         return 0;
     }
-    for (const auto& c : qavctl::AllCommands()) {
-        if (std::strcmp(argv[1], c.name) == 0) return c.run(qavctl::Args(argv + 2, argv + argc));
+    const Command* c = qavctl::FindCommand(words[0]);
+    if (!c) return qavctl::UsageError("unknown command '" + words[0] + "' (qavctl --help lists them)");
+
+    // --help anywhere (-h first) answers with the command's help; --json
+    // anywhere switches the output, and the command sees its other words.
+    // After "--" every word goes to the command as it is (a printer name
+    // "--help" is a value like any other).
+    qavctl::Output output;
+    qavctl::Args args;
+    for (size_t i = 1; i < words.size(); ++i) {
+        if (words[i] == "--") {
+            args.insert(args.end(), words.begin() + static_cast<long>(i) + 1, words.end());
+            break;
+        }
+        if (words[i] == "--help" || (i == 1 && words[i] == "-h")) {
+            PrintCommandHelp(*c);
+            return 0;
+        }
+        if (words[i] == "--json") output.json = true;
+        else args.push_back(words[i]);
     }
-    return qavctl::UsageError(std::string("unknown command '") + argv[1] + "' (qavctl --help lists them)");
+    return c->run(args, output);
 }

@@ -42,7 +42,7 @@ struct SearchProgress {
     SearchPhase phase = SearchPhase::kDiscovery;
     int timeoutSeconds = 0;
     int elapsedMs = 0;   // since the search started
-    int found = 0;       // addresses found by the discovery (known from processing on)
+    int found = 0;       // addresses found by the discovery (so far, while it runs)
     int position = 0;    // addresses processed so far
     int merged = 0;      // printers added to or updated in the list
     bool cancelled = false;

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace qavres {
 
@@ -43,11 +44,18 @@ public:
     void Set(int id, std::string text) { strings_[id] = std::move(text); }
     const std::unordered_map<int, std::string>& All() const { return strings_; }
 
+    // Object lines only: the numbers of the objects in ascending order, and
+    // the comment of an object's line ("sysName: printer name"), empty when
+    // the line has none.
+    std::vector<int> ObjectNumbers() const;
+    const std::string& Comment(int object) const;
+
 private:
     bool ParseObjectLine(const std::string& line, std::string* error);
     bool ParseTextLine(const std::string& line, std::string* error);
 
     std::unordered_map<int, std::string> strings_;
+    std::unordered_map<int, std::string> comments_; // by object number, every object line
     bool loaded_ = false;
 };
 
@@ -67,6 +75,11 @@ public:
     const std::string& Oid(int object) const { return table_.Get(object); }
     const std::string& TypeName(int object) const { return table_.Get(object + 1); }
     int TypeCode(int object) const { return TypeCodeFromName(TypeName(object)); }
+    // What the table says of the object (its line's comment), empty when
+    // nothing.
+    const std::string& Description(int object) const { return table_.Comment(object); }
+    // Every object of the table, by number.
+    std::vector<int> Numbers() const { return table_.ObjectNumbers(); }
     // "%s.%d" of the object's OID and the instance (0 for scalars); empty
     // when the object is not in the table.
     std::string RequestOid(int object, int instance = 0) const;
