@@ -11,6 +11,7 @@ QAV_PACKAGES=(
   python3-aiosmtpd python3-pyftpdlib      # mail and FTP peers for the tests
   dbus dbus-bin xvfb xauth libglib2.0-bin # session bus, a display and the desktop launcher for the tests
   iproute2                                # network namespaces for the broadcast test
+  trayer xdotool                          # a system tray and a pointer under Xvfb (scripts/tray-screenshots)
 )
 
 qav_install_deps() {
