@@ -146,6 +146,9 @@ CNLISTListDisplayDlg::CNLISTListDisplayDlg(int accessMode, std::atomic<bool>* bu
     printers_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     printers_->setSelectionBehavior(QAbstractItemView::SelectRows);
     printers_->setIconSize(QSize(16, 16));
+    // The pointer resting on a cell (no button pressed) shows the
+    // explanation of its mark in the status bar.
+    printers_->setMouseTracking(true);
     printers_->header()->setSectionsClickable(true);
     printers_->header()->setSectionsMovable(false);
     printers_->header()->setStretchLastSection(false);

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -277,6 +278,19 @@ TEST_F(Window, MarksAreExplained)
     EXPECT_EQ(tip(1, 4), T(2057)) << "\"dock\": DHCP off";
     EXPECT_EQ(tip(3, 4), T(2058)) << "not one of the maker's printers";
     EXPECT_EQ(tip(0, 0), "");
+
+    // The pointer resting on a marked cell puts its explanation into the
+    // status bar; on a cell without a mark the bar is cleared again.
+    QTreeView* view = w->PrinterList();
+    auto hover = [&](int row, int section) {
+        const QRect cell = view->visualRect(w->Printers()->index(row, section));
+        QTest::mouseMove(view->viewport(), cell.center());
+        QApplication::processEvents();
+        return w->statusBar()->currentMessage();
+    };
+    EXPECT_EQ(hover(0, 2), T(2055));
+    EXPECT_EQ(hover(1, 4), T(2057));
+    EXPECT_EQ(hover(0, 0), "");
 
     ASSERT_TRUE(w->Action(Command::kStatusMarks)->isEnabled());
     w->Action(Command::kStatusMarks)->trigger();
