@@ -30,19 +30,21 @@ std::vector<ShownColumn> ShownColumns(const qavsettings::DisplayConfig& config)
 {
     struct Placed {
         int column, position, width;
+        bool fit;
     };
     std::vector<Placed> placed;
-    placed.push_back({kColName, 0, config.width[kColName] > 0 ? config.width[kColName] : 100});
+    placed.push_back({kColName, 0, config.width[kColName] > 0 ? config.width[kColName] : 100,
+                      !config.widthStored[kColName]});
     for (int c = 1; c < kColumnTotal; ++c) {
         if (config.display[c] != 1) continue;
         const int position = config.order[c] > 0 ? config.order[c] - 1 : 12;
-        placed.push_back({c, position, config.width[c] > 0 ? config.width[c] : 100});
+        placed.push_back({c, position, config.width[c] > 0 ? config.width[c] : 100, !config.widthStored[c]});
     }
     // Name stays first; only strictly smaller positions move forward.
     std::stable_sort(placed.begin() + 1, placed.end(),
                      [](const Placed& a, const Placed& b) { return a.position < b.position; });
     std::vector<ShownColumn> shown;
-    for (const Placed& p : placed) shown.push_back({p.column, p.width});
+    for (const Placed& p : placed) shown.push_back({p.column, p.width, p.fit});
     return shown;
 }
 
@@ -73,6 +75,26 @@ Cell CellOf(const ListData& r, int column, const qavres::StringTable& language, 
     case kColRfidOk: return {r.rfidOk, 0};
     default: return {};
     }
+}
+
+const std::array<MarkLegendRow, 4> kMarkLegend = {{
+    {0, 2055},                // " [H]": a head problem
+    {kIconDhcpOn, 2056},      // the address from DHCP, with its host name
+    {kIconDhcpOff, 2057},     // a fixed address
+    {kIconDhcpUnknown, 2058}, // not known
+}};
+
+int MarkExplanation(const ListData& r, int column, bool awaiting)
+{
+    // The status text of a maker's printer carries " [H]" when its head
+    // reports a problem.
+    if (column == kColStatus) return !awaiting && r.isBCP != 0 && r.headStatus == 1 ? kMarkLegend[0].text : 0;
+    if (column != kColHostName) return 0;
+    const int icon = CellOf(r, column, Language(), awaiting).icon;
+    for (const MarkLegendRow& row : kMarkLegend) {
+        if (row.icon != 0 && row.icon == icon) return row.text;
+    }
+    return 0;
 }
 
 std::string SortText(const ListData& r, int column, const qavres::StringTable& language, bool awaiting)

@@ -33,6 +33,9 @@ std::string ColumnHeading(int column, const qavres::StringTable& language);
 struct ShownColumn {
     int column;
     int width;
+    // No width stored for it yet: the window fits it to its contents when
+    // it first shows it (and stores that width when it closes, as any other).
+    bool fit = false;
 };
 // The shown columns in display order: Name first, then every column whose
 // Display is 1, placed by its Order (0 or missing after the numbered ones;
@@ -61,6 +64,18 @@ Cell CellOf(const ListData& record, int column, const qavres::StringTable& langu
 // ("%03d.%03d.%03d.%03d") in the Port column.
 std::string SortText(const ListData& record, int column, const qavres::StringTable& language,
                      bool awaiting = false);
+
+// The explanation of a cell's mark, for its tooltip and the status bar: the
+// " [H]" after a Status text (2055) and the icons of the Host Name column
+// (16: 2056, 17: 2057, 18: 2058); 0 when the cell has no mark.
+int MarkExplanation(const ListData& record, int column, bool awaiting = false);
+// The legend of the marks (Help > Status Marks): icon (0 for the text mark
+// " [H]") and its explanation, in the order shown.
+struct MarkLegendRow {
+    int icon;
+    int text;
+};
+extern const std::array<MarkLegendRow, 4> kMarkLegend;
 
 // A snapshot of the printers of one group, in member order; a member whose
 // record is gone shows as a fresh record with its address. `awaiting`, when

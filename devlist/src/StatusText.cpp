@@ -89,3 +89,5 @@ int GetStatusTextAndIcon(int isBCP, int printerStatus, int errorCode, int headSt
     if (text && size > 0) nlist::CopyText(text, static_cast<size_t>(size), s.c_str());
     return icon;
 }
+
+int IsPrinterStateKnown(uint32_t address) { return nlist::AwaitsFirstAnswer(address) ? 0 : 1; }

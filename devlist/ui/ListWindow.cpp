@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -68,6 +70,12 @@ int PrinterTableModel::columnCount(const QModelIndex& parent) const
 QVariant PrinterTableModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
+    if (role == Qt::ToolTipRole || role == Qt::StatusTipRole) {
+        // What a mark of the cell means, in its tooltip and, while the
+        // pointer rests on it, in the status bar.
+        const int text = MarkExplanation(rows_[index.row()], columns_[index.column()].column, awaiting_[index.row()]);
+        return text != 0 ? QVariant(T(text)) : QVariant();
+    }
     if (role != Qt::DisplayRole && role != Qt::DecorationRole) return {};
     const Cell cell = CellOf(rows_[index.row()], columns_[index.column()].column, Language(), awaiting_[index.row()]);
     if (role == Qt::DisplayRole) return QString::fromUtf8(cell.text.c_str());
@@ -86,6 +94,8 @@ QVariant PrinterTableModel::headerData(int section, Qt::Orientation orientation,
 namespace {
 
 constexpr int kDefaultX = 8, kDefaultY = 28, kDefaultWidth = 600, kDefaultHeight = 400;
+// A column fitted to its contents is never made wider than this.
+constexpr int kFittedWidthMax = 320;
 constexpr uint32_t kShowMaximized = 3, kShowNormal = 1;
 
 uint32_t UserNumber(const char* name)
@@ -137,6 +147,9 @@ CNLISTListDisplayDlg::CNLISTListDisplayDlg(int accessMode, std::atomic<bool>* bu
     printers_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     printers_->setSelectionBehavior(QAbstractItemView::SelectRows);
     printers_->setIconSize(QSize(16, 16));
+    // The pointer resting on a cell (no button pressed) shows the
+    // explanation of its mark in the status bar.
+    printers_->setMouseTracking(true);
     printers_->header()->setSectionsClickable(true);
     printers_->header()->setSectionsMovable(false);
     printers_->header()->setStretchLastSection(false);
@@ -241,6 +254,7 @@ void CNLISTListDisplayDlg::BuildMenus()
 
     QMenu* help = menuBar()->addMenu(T(2050));
     add(help, Command::kHelpTopics, 2051)->setEnabled(false); // no help viewer on this platform
+    add(help, Command::kStatusMarks, 2053);
     add(help, Command::kAbout, 2052);
 
     toolBar_ = addToolBar(Title(2031));
@@ -299,7 +313,53 @@ void CNLISTListDisplayDlg::BuildColumns()
 {
     const std::vector<ShownColumn> shown = ShownColumns(qavsettings::ReadDisplayConfig(displayFile_));
     model_->SetColumns(shown);
-    for (size_t i = 0; i < shown.size(); ++i) printers_->header()->resizeSection(static_cast<int>(i), shown[i].width);
+    unfitted_.clear();
+    for (size_t i = 0; i < shown.size(); ++i) {
+        printers_->header()->resizeSection(static_cast<int>(i), shown[i].width);
+        if (shown[i].fit) unfitted_.push_back(static_cast<int>(i));
+    }
+    if (model_->rowCount() > 0) FitNewColumns();
+}
+
+void CNLISTListDisplayDlg::FitNewColumns()
+{
+    for (int section : unfitted_) {
+        printers_->resizeColumnToContents(section);
+        if (printers_->header()->sectionSize(section) > kFittedWidthMax)
+            printers_->header()->resizeSection(section, kFittedWidthMax);
+    }
+    unfitted_.clear();
+}
+
+void CNLISTListDisplayDlg::ShowMarksLegend()
+{
+    if (!legend_) {
+        legend_ = new QDialog(this);
+        legend_->setWindowTitle(Title(2053));
+        auto* grid = new QGridLayout(legend_);
+        grid->addWidget(new QLabel(T(2054)), 0, 0, 1, 2);
+        int row = 1;
+        for (const MarkLegendRow& mark : kMarkLegend) {
+            auto* sign = new QLabel;
+            if (mark.icon != 0) {
+                sign->setPixmap(StatusIcon(mark.icon).pixmap(16, 16));
+            } else {
+                sign->setText("[H]");
+            }
+            auto* text = new QLabel(T(mark.text));
+            text->setWordWrap(true);
+            grid->addWidget(sign, row, 0, Qt::AlignTop | Qt::AlignHCenter);
+            grid->addWidget(text, row, 1);
+            ++row;
+        }
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+        connect(buttons, &QDialogButtonBox::accepted, legend_, &QDialog::accept);
+        grid->addWidget(buttons, row, 0, 1, 2);
+        grid->setColumnStretch(1, 1);
+        legend_->resize(420, legend_->sizeHint().height());
+    }
+    legend_->show();
+    legend_->raise();
 }
 
 void CNLISTListDisplayDlg::FillGroups()
@@ -327,6 +387,7 @@ void CNLISTListDisplayDlg::LoadRows(int group)
     std::vector<bool> awaiting;
     std::vector<ListData> rows = GroupRows(group, &awaiting);
     model_->SetRows(std::move(rows), std::move(awaiting));
+    if (!unfitted_.empty()) FitNewColumns();
 }
 
 void CNLISTListDisplayDlg::ShowGroup(int group)
@@ -496,6 +557,7 @@ void CNLISTListDisplayDlg::Run(Command c)
     case Command::kSurveillance: SettingsCommand("SurveillanceSetup"); break;
     case Command::kLog: SettingsCommand("LogSetup"); break;
     case Command::kHelpTopics: break;
+    case Command::kStatusMarks: ShowMarksLegend(); break;
     case Command::kAbout:
         Busy([&] {
             // The window's name and the product's version, as every About box.

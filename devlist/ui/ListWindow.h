@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QAction>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
@@ -56,7 +57,7 @@ enum class Command {
     kAddPrinter, kDeletePrinter, kNewGroup, kEditGroup, kDeleteGroup, kStatusMonitor, kSystemTool, kDownloadTool,
     kToolBar, kStatusBar, kTopmost, kColumns, kSortByName, kWebPage,
     kManagement, kSearchSettings, kSurveillance, kLog,
-    kHelpTopics, kAbout,
+    kHelpTopics, kStatusMarks, kAbout,
 };
 
 class CNLISTListDisplayDlg : public QMainWindow {
@@ -73,6 +74,8 @@ public:
     PrinterTableModel* Printers() const { return model_; }
     QLabel* StatusPart(int i) const { return i == 0 ? statusLeft_ : statusRight_; }
     QToolBar* ToolBar() const { return toolBar_; }
+    // The legend of the status marks (Help > Status Marks), once shown.
+    QDialog* MarksLegend() const { return legend_; }
     int SelectedGroup() const;
     std::vector<uint32_t> SelectedPrinters() const;
     int RefreshCycle() const { return cycle_; }
@@ -111,6 +114,10 @@ protected:
 private:
     void BuildMenus();
     void BuildColumns();
+    // Fits the columns that have no stored width to their contents, once
+    // after they were built (when the rows are there).
+    void FitNewColumns();
+    void ShowMarksLegend();
     void FillGroups();
     void ShowGroup(int group);
     void LoadRows(int group);
@@ -170,6 +177,8 @@ private:
     Starter starter_;
     FileChooser chooser_;
     bool restoringSelection_ = false;
+    std::vector<int> unfitted_; // sections still to fit to their contents
+    QDialog* legend_ = nullptr;
 };
 
 } // namespace nlist::ui

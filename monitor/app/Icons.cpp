@@ -1,7 +1,10 @@
 #include "Icons.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QPixmap>
+
+#include "qavres/Resources.h"
 
 namespace nwatch {
 
@@ -27,6 +30,19 @@ QIcon MonitorIcon()
         icon.addPixmap(pm);
     }
     return icon;
+}
+
+QIcon TrayIcon(Health state)
+{
+    static const char* const kNames[kHealthCount] = {"unknown", "well", "warning", "error", "silent"};
+    const QString base = QString::fromStdString(qavres::ResourceDir()) + "/icons/tray_" +
+                         kNames[static_cast<int>(state)] + "_%1.png";
+    QIcon icon;
+    for (int size : {16, 22, 32, 48}) {
+        const QString path = base.arg(size);
+        if (QFile::exists(path)) icon.addFile(path, QSize(size, size));
+    }
+    return icon.isNull() ? MonitorIcon() : icon;
 }
 
 } // namespace nwatch

@@ -1,6 +1,7 @@
 #include "Monitor.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
@@ -82,6 +83,10 @@ QString TrapPortText(int port)
 
 std::string GroupFilePath() { return qavsettings::DataFilePath(qavsettings::kGroupFile); }
 
+// How often the fleet is counted again while the list window's refresh
+// rewrites the records.
+constexpr int kFleetRecountMs = 2000;
+
 } // namespace
 
 Monitor::Monitor()
@@ -97,9 +102,14 @@ Monitor::Monitor()
         [this] { return AdministratorFlag(); },
         [this] { return Context(); },
         this,
-        [this] { RebuildTrayMenu(); },
+        [this] {
+            RebuildTrayMenu();
+            RefreshTrayState(); // the mail step reads the printer's status again
+        },
         {}});
     connect(&pollTimer_, &QTimer::timeout, this, &Monitor::OnPollTimer);
+    fleetTimer_.setInterval(kFleetRecountMs);
+    connect(&fleetTimer_, &QTimer::timeout, this, &Monitor::RefreshTrayState);
     envLog_ = std::make_unique<EnvLogTimer>([this] { return Context(); });
     // Accepted traps go to the window thread as copies, in their order.
     intake_ = std::make_unique<TrapIntake>([this] { return Context(); },
@@ -218,6 +228,7 @@ void Monitor::StartMonitoring(RunMode mode)
         SearchDevices();
         busy_ = 0;
     }
+    RefreshTrayState();
     ArmPolling();
     envLog_->Rearm(log_.environmental);
     std::fprintf(stderr, "nwatch: monitoring %d printer%s in %s mode; polling %s, traps %s\n", GetListDataSize(),
@@ -255,6 +266,9 @@ void Monitor::OnPollTimer()
                 ShowText(MessageKind::kError, 1018, 3310);
             }
             if (r.communityFailed) ShowMessage(MessageKind::kError, T(1018), "SetCommunity failed");
+            for (uint32_t address : r.answered) fleet_.Answered(address);
+            for (uint32_t address : r.silent) fleet_.NotAnswering(DeviceListRecord(address));
+            RefreshTrayState();
             emit pollingCycleDone(r.stored);
         });
     });
@@ -325,6 +339,16 @@ void Monitor::HandleTrap(const TrapEvent& event)
     s.mail = survey_.mail != 0;
     s.trapLog = log_.trap.toBeLogged != 0;
     const TrapOutcome out = HandleTrapEvent(event, s, Context(), SoundFolder(), *channels_);
+    if (out.handled) {
+        // A maker's enterprise trap reports the printer's new status code;
+        // any trap says that the printer is there.
+        if (event.generic == 6) {
+            fleet_.TrapStatus(DeviceListRecord(event.address), event.specific);
+        } else {
+            fleet_.Answered(event.address);
+        }
+        RefreshTrayState();
+    }
     ++trapsHandled_;
     emit trapHandled(out.row);
 }
@@ -404,9 +428,36 @@ void Monitor::OpenListWindow()
     }
     listShown_ = true;
     RebuildTrayMenu();
+    const unsigned long seenBefore = fleet_.Serial() + 1;
+    QElapsedTimer open;
+    open.start();
+    fleetTimer_.start();
     LDDisplayList(AdministratorFlag(), 1, nullptr); // runs until the window closes
+    fleetTimer_.stop();
     listShown_ = false;
+    // Once the window's refresh has gone round, every printer has been read
+    // again: what the monitor had learnt before is older than the records.
+    if (survey_.polling && survey_.listDuration > 0 && open.elapsed() >= survey_.listDuration * 1000LL)
+        fleet_.ForgetBefore(seenBefore);
+    RefreshTrayState();
     RebuildTrayMenu();
+}
+
+void Monitor::RefreshTrayState()
+{
+    const FleetCounts counts = fleet_.Count(DeviceListRecords());
+    if (fleetShown_ && counts == fleetCounts_) return;
+    const bool stateChanged = !fleetShown_ || counts.Worst() != fleetCounts_.Worst();
+    fleetCounts_ = counts;
+    fleetShown_ = true;
+    trayToolTip_ = QString::fromUtf8(FleetToolTip(counts, Language()).c_str());
+    if (tray_) {
+        if (stateChanged) tray_->setIcon(nwatch::TrayIcon(counts.Worst()));
+        tray_->setToolTip(trayToolTip_);
+    }
+    if (!stateChanged) return;
+    Trace("fleet " + FleetSummary(counts));
+    emit trayStateChanged(static_cast<int>(counts.Worst()));
 }
 
 void Monitor::StartSibling(const char* program, int failureText)
@@ -478,7 +529,10 @@ void Monitor::Exit()
 void Monitor::SessionEnd()
 {
     if (quitting_) return;
-    CloseDown(true, true);
+    // Before monitoring started (the login, a start-up message) the device
+    // list is as the file gave it, or empty when the file was refused:
+    // saving it would gain nothing and could replace that file.
+    CloseDown(mode_ != kNotStarted, true);
 }
 
 void Monitor::CloseDown(bool saveGroupFile, bool sessionEnd)

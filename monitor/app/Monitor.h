@@ -11,6 +11,7 @@
 #include <string>
 
 #include "nwatch/Communities.h"
+#include "nwatch/FleetState.h"
 #include "qavplatform/ProgramStart.h"
 #include "nwatch/MonitorState.h"
 #include "nwatch/Polling.h"
@@ -55,6 +56,14 @@ public:
     QSystemTrayIcon* TrayIcon() const { return tray_; }
     unsigned long TrapsHandled() const { return trapsHandled_; }
     EnvLogTimer* EnvironmentalLog() const { return envLog_.get(); }
+    // The fleet's state as the tray icon shows it, and its tooltip.
+    Health TrayState() const { return fleetCounts_.Worst(); }
+    const FleetCounts& TrayCounts() const { return fleetCounts_; }
+    QString TrayToolTip() const { return trayToolTip_; }
+    // Counts the fleet again and shows its state (icon, tooltip) when it
+    // changed: after polling, traps, mail, searches and, while the list
+    // window is open, every few seconds (its refresh rewrites the records).
+    void RefreshTrayState();
 
     // The tray menu as it would be shown now (left as it is while it is open).
     void RebuildTrayMenu();
@@ -85,6 +94,7 @@ signals:
     void monitoringStarted();
     void trapHandled(int row);
     void pollingCycleDone(int stored);
+    void trayStateChanged(int state);
 
 public slots:
     void OnLogSettingsChanged();
@@ -136,6 +146,11 @@ private:
     std::unique_ptr<EnvLogTimer> envLog_;
     PollingCycle polling_;
     QTimer pollTimer_;
+    FleetState fleet_;
+    FleetCounts fleetCounts_;
+    bool fleetShown_ = false;
+    QString trayToolTip_;
+    QTimer fleetTimer_; // runs while the list window is open
     QSystemTrayIcon* tray_ = nullptr;
     std::unique_ptr<QMenu> trayMenu_;
     qavplatform::MessageReceiver* receiver_ = nullptr;

@@ -11,14 +11,21 @@
 
 #include "Monitor.h"
 #include "Texts.h"
+#include "nwatch/MonitorState.h"
 #include "qavplatform/NamedLocks.h"
 #include "qavplatform/Processes.h"
 #include "qavplatform/ProgramStart.h"
 #include "qavplatform/Result.h"
+#include "qavsettings/DataFolder.h"
 
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+// The monitor once it exists; before, a SIGTERM ends whatever the program
+// waits for (a message box) and the program with it.
+nwatch::Monitor* g_monitor = nullptr;
+// The program could not start: no data folder, or it was stopped meanwhile.
+constexpr int kExitNotStarted = 2;
 
 void OnSignal(int)
 {
@@ -26,6 +33,43 @@ void OnSignal(int)
     const char c = 1;
     if (::write(g_signalPipe[1], &c, 1) < 0) { /* nothing more can be done in a handler */
     }
+}
+
+// SIGTERM and SIGINT reach the window thread through the signal pipe.
+void CatchSignals(QApplication& app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char c;
+        if (::read(g_signalPipe[0], &c, 1) <= 0) return;
+        if (g_monitor) {
+            g_monitor->SessionEnd(); // the group file is saved
+        } else {
+            QCoreApplication::exit(kExitNotStarted); // every event loop, a message box's too
+        }
+    });
+}
+
+// The data folder is made by the installation step. Without it the monitor
+// says which folder it looked for and how to make it, on standard error and,
+// with a display, in a message box (which SIGTERM closes).
+bool DataFolderThere(bool windows)
+{
+    const std::string folder = qavsettings::DataDir();
+    if (!nwatch::DataFolderMissing(folder)) return true;
+    const char* variable = std::getenv("QAV_DATA_DIR");
+    const std::string command =
+        nwatch::DataFolderCommand(qavplatform::ProgramDir(), variable && *variable ? variable : "");
+    const std::string text = nwatch::DataFolderMessage(nwatch::Language().Get(1032), folder, command);
+    std::fprintf(stderr, "nwatch: %s\n", text.c_str());
+    std::fflush(stderr);
+    if (windows) nwatch::ShowMessage(nwatch::MessageKind::kError, nwatch::T(1018), QString::fromStdString(text));
+    return false;
 }
 
 } // namespace
@@ -46,12 +90,15 @@ int main(int argc, char** argv)
     // records) instead of ending the monitor.
     ::signal(SIGXFSZ, SIG_IGN);
 
+    CatchSignals(app);
+
     std::string error;
     if (!nwatch::Language().Load(qavres::kLanguage, &error)) {
         nwatch::ShowMessage(nwatch::MessageKind::kError, qavres::kErrorCaption, qavres::kLanguageLoadError);
         std::fprintf(stderr, "nwatch: %s\n", error.c_str());
         return 2;
     }
+    if (!DataFolderThere(windows)) return kExitNotStarted;
     // The monitor does not start while the suite's own system setting tool
     // or download tool runs (programs of other packages with the same names
     // do not count).
@@ -81,18 +128,9 @@ int main(int argc, char** argv)
 
     nwatch::Monitor monitor;
     monitor.SetWindowsShown(windows);
-    // SIGTERM and SIGINT end the session in order: the group file is saved.
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
-        struct sigaction sa {};
-        sa.sa_handler = OnSignal;
-        ::sigaction(SIGTERM, &sa, nullptr);
-        ::sigaction(SIGINT, &sa, nullptr);
-        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &monitor, [&] {
-            char c;
-            if (::read(g_signalPipe[0], &c, 1) > 0) monitor.SessionEnd();
-        });
-    }
+    // From here SIGTERM and SIGINT end the session in order: the group file
+    // is saved.
+    g_monitor = &monitor;
     int exitCode = 0;
     if (!monitor.Start(&exitCode)) return exitCode;
     return app.exec();

@@ -12,6 +12,7 @@ QAV_PACKAGES=(
   dbus dbus-bin xvfb xauth libglib2.0-bin # session bus, a display and the desktop launcher for the tests
   iproute2                                # network namespaces for the broadcast test
   dpkg-dev file                           # the Debian package: cpack finds its dependencies with dpkg-shlibdeps and file
+  trayer xdotool                          # a system tray and a pointer under Xvfb (scripts/tray-screenshots)
 )
 
 qav_install_deps() {

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFormLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -186,6 +187,12 @@ class CNSETUPMailSetting : public SettingsDialogBase {
 public:
     CNSETUPMailSetting(const qavsettings::SurveyConfig& config, QWidget* parent = nullptr);
     QLineEdit* server;
+    // The connection: port (empty: the security's standard port), security
+    // (none, STARTTLS, TLS in that order; no choice for a stored value that
+    // names none of them) and the certificate authorities' file.
+    QLineEdit* port;
+    QComboBox* security;
+    QLineEdit* caFile;
     QLineEdit* senderAddress;
     QLineEdit* senderName;
     QLineEdit* accountUser;
@@ -203,6 +210,7 @@ public:
     std::function<void(CNSETUPUserSetting&)> runRecipients;
 
 private:
+    void AddConnectionRows(QFormLayout* rows);
     void EditRecipients();
     qavsettings::SurveyConfig config_;
 };

@@ -188,9 +188,24 @@ std::string SenderText(int form, std::string_view address, std::string_view user
     return bsmtp::SenderAndAuthText(address, user, password, static_cast<bsmtp::SenderAuth>(form - 1));
 }
 
+int CheckMailConnection(const qavsettings::SurveyConfig& c)
+{
+    if (qavsettings::MailPortFromText(c.sourcePort) < 0) return 4103;
+    if (qavsettings::MailSecurityFromText(c.sourceSecurity) == qavsettings::kMailSecurityInvalid) return 4104;
+    return 0;
+}
+
+std::string MailServerText(const qavsettings::SurveyConfig& c)
+{
+    const int port = qavsettings::MailPortFromText(c.sourcePort);
+    const int security = qavsettings::MailSecurityFromText(c.sourceSecurity);
+    return bsmtp::ServerText(c.sourceServer, port > 0 ? port : qavsettings::StandardMailPort(security));
+}
+
 int CheckMailSettings(const qavsettings::SurveyConfig& c)
 {
     if (Trim(c.sourceServer).empty() || Trim(c.sourceAdd).empty()) return 4092;
+    if (const int text = CheckMailConnection(c)) return text;
     if (c.user.sendmail == 1 && !ValidRecipientList(c.user.address)) return 4093;
     if (c.administrator.sendmail == 1 && !ValidRecipientList(c.administrator.address)) return 4093;
     return 0;
@@ -204,6 +219,12 @@ TestMailResult RunTestMail(const qavsettings::SurveyConfig& c, const SendFunctio
         result.refusal = 4092;
         return result;
     }
+    if (const int text = CheckMailConnection(c)) {
+        result.outcome = TestMailResult::kFailed;
+        result.refusal = text;
+        return result;
+    }
+    const std::string server = MailServerText(c);
     std::vector<std::string> lists;
     for (const qavsettings::RecipientConfig* r : {&c.user, &c.administrator}) {
         if (r->sendmail != 1) continue;
@@ -225,7 +246,7 @@ TestMailResult RunTestMail(const qavsettings::SurveyConfig& c, const SendFunctio
             if (done[i]) continue;
             std::string error;
             ++result.calls;
-            if (send(c.sourceServer, lists[i], sender, error) != 0) {
+            if (send(server, lists[i], sender, error) != 0) {
                 done[i] = true;
             } else {
                 result.lastError = error;

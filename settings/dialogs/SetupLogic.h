@@ -98,9 +98,19 @@ std::string RecipientsForSending(std::string_view list);
 std::string SenderText(int form, std::string_view address, std::string_view user,
                                 std::string_view password);
 
+// The port and security of the mail connection: 0 when usable, 4103 when
+// the port is no port number (empty is the security's standard port), 4104
+// when the security is none of none, STARTTLS, TLS.
+int CheckMailConnection(const qavsettings::SurveyConfig& config);
+// The mail library's server text: the server, with ":port" unless the port
+// (SourcePort, else the security's standard one) is 25.
+std::string MailServerText(const qavsettings::SurveyConfig& config);
+
 // What the mail settings need before mail notification can be switched on:
 // 0 when complete, 4092 when the server or the sender address is missing,
-// 4093 when a recipient whose send flag is on has an invalid list.
+// 4103 or 4104 when the port or the security cannot be used
+// (CheckMailConnection), 4093 when a recipient whose send flag is on has an
+// invalid list.
 int CheckMailSettings(const qavsettings::SurveyConfig& config);
 
 // The label of printer condition i (kConditionKeys[i]) is text 4160 + i.
@@ -111,7 +121,8 @@ struct TestMailResult {
     int form = -1;          // the form that worked (kSent)
     int calls = 0;          // calls of the mail library
     std::string lastError;  // the mail library's last error text
-    int refusal = 0;        // a failure before anything was sent: 4092 no sender address, 4093 a bad list
+    int refusal = 0;        // a failure before anything was sent: 4092 no sender address, 4093 a bad list,
+                            // 4103 a bad port, 4104 an unknown security
 };
 
 // One call of the mail library: server, TAB-separated recipients, sender
@@ -120,7 +131,9 @@ using SendFunction =
     std::function<int(const std::string& server, const std::string& recipients, const std::string& sender,
                       std::string& error)>;
 
-// The test mail: an empty sender address fails; the user and administrator
+// The test mail: an empty sender address fails, and so does a port or a
+// security that cannot be used (refusal 4103, 4104); the mail goes to the
+// server on the port of MailServerText. The user and administrator
 // lists take part when their send flag is on, and an invalid one fails; with
 // neither flag on nothing is sent. With an account user the forms are tried
 // from 4 down to 1, without one only form 1; each try sends to every taking

@@ -11,6 +11,7 @@
 
 #include "Dialogs.h"
 #include "bsmtp/Bsmtp.h"
+#include "bsmtp/SenderText.h"
 #include "qavplatform/MessageBus.h"
 #include "qavsettings/DataFolder.h"
 
@@ -26,15 +27,25 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 const char* const kTestSubject = "QAV Network Tool: test mail";
 const char* const kTestBody = "This is a test mail of the QAV Network Tool's mail settings.";
 
-int SendThroughBsmtp(const std::string& server, const std::string& recipients, const std::string& sender,
-                     std::string& error)
+// The mail library's call of the test mail, over the connection the
+// settings ask for.
+SendFunction SendThroughBsmtp(const SurveyConfig& c)
 {
-    char text[BSMTP_ERROR_TEXT_SIZE] = {};
-    const int sent =
-        BSendMail(server.c_str(), recipients.c_str(), sender.c_str(), kTestSubject, kTestBody, nullptr, text);
-    error = text;
-    return sent;
+    const int security = qavsettings::MailSecurityFromText(c.sourceSecurity);
+    const std::string caFile = c.sourceCaFile;
+    return [security, caFile](const std::string& server, const std::string& recipients, const std::string& sender,
+                              std::string& error) {
+        const BSMTPOptions options = bsmtp::SecurityOptions(security, caFile);
+        char text[BSMTP_ERROR_TEXT_SIZE] = {};
+        const int sent =
+            BSendMail(server.c_str(), recipients.c_str(), sender.c_str(), kTestSubject, kTestBody, &options, text);
+        error = text;
+        return sent;
+    };
 }
+
+// The security choices of the mail dialog, in the order of its list.
+constexpr int kSecurityTexts[] = {4098, 4099, 4100};
 
 } // namespace
 
@@ -138,6 +149,14 @@ CNSETUPMailSetting::CNSETUPMailSetting(const SurveyConfig& c, QWidget* parent)
         return e;
     };
     server = field(c.sourceServer, 256);
+    port = field(c.sourcePort, 5);
+    security = new QComboBox;
+    for (int text : kSecurityTexts) security->addItem(T(text));
+    // A stored value that names no choice shows none, and stays as it is
+    // unless one is chosen.
+    const int stored = qavsettings::MailSecurityFromText(c.sourceSecurity);
+    security->setCurrentIndex(stored == qavsettings::kMailSecurityInvalid ? -1 : stored);
+    caFile = field(c.sourceCaFile, 259);
     senderAddress = field(c.sourceAdd, 256);
     senderName = field(c.sourceName, 256);
     accountUser = field(c.sourceUser, 64);
@@ -158,6 +177,7 @@ CNSETUPMailSetting::CNSETUPMailSetting(const SurveyConfig& c, QWidget* parent)
 
     auto* form = new QFormLayout;
     form->addRow(T(4071), server);
+    AddConnectionRows(form);
     form->addRow(T(4072), senderAddress);
     form->addRow(T(4073), senderName);
     form->addRow(T(4074), accountUser);
@@ -175,9 +195,41 @@ CNSETUPMailSetting::CNSETUPMailSetting(const SurveyConfig& c, QWidget* parent)
     runRecipients = [](CNSETUPUserSetting& d) { d.exec(); };
 }
 
+void CNSETUPMailSetting::AddConnectionRows(QFormLayout* rows)
+{
+    // The standard port of the chosen security shows in the empty field.
+    auto showStandardPort = [this] {
+        const int chosen = security->currentIndex();
+        port->setPlaceholderText(QString::number(qavsettings::StandardMailPort(chosen)));
+    };
+    showStandardPort();
+    connect(security, &QComboBox::currentIndexChanged, this, showStandardPort);
+    auto* browse = new QPushButton(T(4087));
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString f = AskFileName(this, false, FileFilter(4102, "*.pem *.crt", 4095), "pem");
+        if (!f.isEmpty()) caFile->setText(f);
+    });
+    auto* connection = new QHBoxLayout;
+    connection->addWidget(port);
+    connection->addWidget(new QLabel(T(4097)));
+    connection->addWidget(security, 1);
+    rows->addRow(T(4096), connection);
+    auto* authorities = new QHBoxLayout;
+    authorities->addWidget(caFile, 1);
+    authorities->addWidget(browse);
+    rows->addRow(T(4101), authorities);
+}
+
 const SurveyConfig& CNSETUPMailSetting::Edited()
 {
     config_.sourceServer = Text(server);
+    config_.sourcePort = Text(port);
+    // The stored text stays unless another security was chosen, so that an
+    // unchanged choice writes nothing.
+    const int chosen = security->currentIndex();
+    if (chosen >= 0 && chosen != qavsettings::MailSecurityFromText(config_.sourceSecurity))
+        config_.sourceSecurity = qavsettings::MailSecurityText(chosen);
+    config_.sourceCaFile = Text(caFile);
     config_.sourceAdd = Text(senderAddress);
     config_.sourceName = Text(senderName);
     config_.sourceUser = Text(accountUser);
@@ -202,7 +254,8 @@ TestMailResult CNSETUPMailSetting::TestMail()
     TestMailResult result;
     if (ShowBox(BoxKind::kQuestionYesNo, 4070, 4105) != QMessageBox::Yes) return result;
     setEnabled(false);
-    result = RunTestMail(Edited(), SendThroughBsmtp);
+    const SurveyConfig& edited = Edited();
+    result = RunTestMail(edited, SendThroughBsmtp(edited));
     setEnabled(true);
     // Every test gets an answer: with no recipient taking part nothing was
     // sent, and the box says why.

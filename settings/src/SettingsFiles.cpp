@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 
+#include "qavplatform/Text.h"
 #include "qavsettings/Profile.h"
 
 namespace qavsettings {
@@ -157,6 +158,9 @@ SurveyConfig ReadSurveyConfig(Reader who, const SurveyConfig& previous, const st
     c.sourcePasswd = Rot13(Text(doc, "Mail", "SourcePasswd"));
     const std::string auth = Text(doc, "Mail", "SourceAuth", "", kFlagSize);
     c.sourceAuth = auth.empty() ? kAuthAutomatic : LeadingNumber(auth);
+    c.sourcePort = Text(doc, "Mail", "SourcePort", "", kFlagSize);
+    c.sourceSecurity = Text(doc, "Mail", "SourceSecurity", "", kFlagSize);
+    c.sourceCaFile = Text(doc, "Mail", "SourceCAFile");
     c.user = ReadRecipient(doc, "User");
     c.administrator = ReadRecipient(doc, "Administrator");
     c.service.sendmail = doc.GetInt("Service", "Sendmail", 0);
@@ -183,6 +187,9 @@ SettingsGroup SurveySettingsGroup(const SurveyConfig& c)
     Add(g, "Mail", "SourceUser", c.sourceUser);
     Add(g, "Mail", "SourcePasswd", Rot13(c.sourcePasswd));
     Add(g, "Mail", "SourceAuth", c.sourceAuth < 0 ? std::string() : std::to_string(c.sourceAuth));
+    Add(g, "Mail", "SourcePort", c.sourcePort);
+    Add(g, "Mail", "SourceSecurity", c.sourceSecurity);
+    Add(g, "Mail", "SourceCAFile", c.sourceCaFile);
     AddRecipient(g, "User", c.user);
     AddRecipient(g, "Administrator", c.administrator);
     Add(g, "Service", "Sendmail", Flag(c.service.sendmail));
@@ -195,6 +202,36 @@ bool WriteSurveyConfig(const SurveyConfig& config, const std::string& path)
 {
     return WriteSettingsGroup(SurveySettingsGroup(config), path);
 }
+
+int MailSecurityFromText(std::string_view text)
+{
+    const std::string t = qavplatform::Trim(text, " \t");
+    if (t.empty() || t == "0" || ::strcasecmp(t.c_str(), "none") == 0) return kMailSecurityNone;
+    if (t == "1" || ::strcasecmp(t.c_str(), "STARTTLS") == 0) return kMailSecurityStartTls;
+    if (t == "2" || ::strcasecmp(t.c_str(), "TLS") == 0) return kMailSecurityTls;
+    return kMailSecurityInvalid;
+}
+
+const char* MailSecurityText(int security)
+{
+    switch (security) {
+    case kMailSecurityNone: return "none";
+    case kMailSecurityStartTls: return "STARTTLS";
+    case kMailSecurityTls: return "TLS";
+    default: return "";
+    }
+}
+
+int MailPortFromText(std::string_view text)
+{
+    const std::string t = qavplatform::Trim(text, " \t");
+    if (t.empty()) return 0;
+    if (t.size() > 5 || t.find_first_not_of("0123456789") != std::string::npos) return -1;
+    const int port = std::stoi(t);
+    return port >= 1 && port <= 65535 ? port : -1;
+}
+
+int StandardMailPort(int security) { return security == kMailSecurityTls ? 465 : 25; }
 
 std::string DurationField(int seconds, bool tenSecondUnits)
 {
@@ -386,6 +423,7 @@ DisplayConfig ReadDisplayConfig(const std::string& path)
         c.display[i] = i == 0 ? 1 : doc.GetInt("Display", kColumnKeys[i], -1);
         c.order[i] = i == 0 ? 0 : doc.GetInt("Order", kColumnKeys[i], -1);
         c.width[i] = doc.GetInt("Width", kColumnKeys[i], 100);
+        c.widthStored[i] = doc.GetInt("Width", kColumnKeys[i], 0) > 0;
     }
     return c;
 }

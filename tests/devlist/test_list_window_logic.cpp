@@ -129,6 +129,53 @@ TEST(Rows, HostNameIconsAndStatus)
     }
 }
 
+// Columns without a stored width are fitted to their contents when first
+// shown; a stored width (positive) is kept.
+TEST(Columns, WithoutAStoredWidthTheyAreFitted)
+{
+    qavsettings::DisplayConfig c;
+    c.display.fill(-1);
+    c.order.fill(-1);
+    c.width.fill(100);
+    c.display[kColStatus] = 1, c.order[kColStatus] = 1;
+    c.display[kColPort] = 1, c.order[kColPort] = 2;
+    c.width[kColPort] = 90, c.widthStored[kColPort] = true;
+    const auto shown = ShownColumns(c);
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_TRUE(shown[0].fit) << "Name, without a width";
+    EXPECT_TRUE(shown[1].fit) << "Status, without a width";
+    EXPECT_FALSE(shown[2].fit) << "Port has its width";
+    EXPECT_EQ(shown[2].width, 90);
+}
+
+// What the marks of a row mean: " [H]" after a maker's printer's status, and
+// the three icons of the Host Name column.
+TEST(Rows, MarksAreExplained)
+{
+    ListData r = Printer("10.0.0.1", "P");
+    r.isBCP = 1, r.errorCode = 0, r.headStatus = 1;
+    EXPECT_EQ(CellOf(r, kColStatus, Texts()).text, Texts().Get(3000) + " [H]");
+    EXPECT_EQ(MarkExplanation(r, kColStatus), 2055);
+    EXPECT_EQ(MarkExplanation(r, kColStatus, true), 0) << "not known yet: no [H] shown";
+    r.headStatus = 0;
+    EXPECT_EQ(MarkExplanation(r, kColStatus), 0);
+    r.isBCP = 0, r.headStatus = 1;
+    EXPECT_EQ(CellOf(r, kColStatus, Texts()).text.find("[H]"), std::string::npos);
+    EXPECT_EQ(MarkExplanation(r, kColStatus), 0) << "other makers' printers show no [H]";
+
+    r.isBCP = 1, r.dhcpEnable = 1;
+    EXPECT_EQ(MarkExplanation(r, kColHostName), 2056);
+    r.dhcpEnable = 0;
+    EXPECT_EQ(MarkExplanation(r, kColHostName), 2057);
+    r.dhcpEnable = -1;
+    EXPECT_EQ(MarkExplanation(r, kColHostName), 2058);
+    r.isBCP = 0, r.dhcpEnable = 1;
+    EXPECT_EQ(MarkExplanation(r, kColHostName), 2058);
+    EXPECT_EQ(MarkExplanation(r, kColName), 0);
+    EXPECT_EQ(MarkExplanation(r, kColPort), 0);
+    for (const MarkLegendRow& row : kMarkLegend) EXPECT_FALSE(Texts().Get(row.text).empty()) << row.text;
+}
+
 TEST(Sorting, ByColumnKeptInTheGroupWithItsMarks)
 {
     FreshList({Printer("10.0.0.20", "beta"), Printer("10.0.0.3", "Alpha"), Printer("10.0.0.100", "alpha"),

@@ -11,14 +11,17 @@
 #include <QClipboard>
 #include <QTest>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <map>
 
 #include "DeviceModel.h"
 #include "ListDialogs.h"
@@ -223,11 +226,100 @@ TEST_F(Window, ColumnsFromTheDisplayFile)
     EXPECT_EQ(w->Printers()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), T(2123));
     EXPECT_EQ(w->PrinterList()->header()->sectionSize(0), 150);
     EXPECT_EQ(w->PrinterList()->header()->sectionSize(1), 90);
-    EXPECT_EQ(w->PrinterList()->header()->sectionSize(2), 100);
     // The status column shows the status text and its icon.
     const QModelIndex status = w->Printers()->index(1, 2);
     EXPECT_EQ(status.data().toString(), QString::fromStdString(Language().Get(3009)));
     EXPECT_FALSE(status.data(Qt::DecorationRole).value<QIcon>().isNull());
+}
+
+// Columns without a stored width fit their contents (icon and text, and the
+// heading) when the window opens; once closed, their widths are stored and
+// win from then on.
+TEST_F(Window, ColumnsFitTheirContentsUntilWidthsAreStored)
+{
+    ListData longer;
+    GetItemFromListData(&longer, 0);
+    CopyText(longer.location, "Hall A, second floor, by the loading dock, behind the pallet racks of bay 14");
+    ASSERT_EQ(SetListData(0, longer), 1);
+    auto w = Open();
+    QHeaderView* header = w->PrinterList()->header();
+    const QFontMetrics fm(w->PrinterList()->font());
+    EXPECT_EQ(header->sectionSize(0), 150) << "stored";
+    EXPECT_EQ(header->sectionSize(1), 90) << "stored";
+    std::map<int, int> fitted;
+    for (int section : {2, 3, 4, 5}) { // Status, Location, Host Name, Model
+        int need = QFontMetrics(header->font())
+                       .horizontalAdvance(w->Printers()->headerData(section, Qt::Horizontal, Qt::DisplayRole).toString());
+        for (int row = 0; row < w->Printers()->rowCount(); ++row) {
+            const QModelIndex cell = w->Printers()->index(row, section);
+            int width = fm.horizontalAdvance(cell.data().toString());
+            if (!cell.data(Qt::DecorationRole).isNull()) width += 16;
+            need = std::max(need, width);
+        }
+        const int size = header->sectionSize(section);
+        EXPECT_GE(size, std::min(need, 320)) << "section " << section << " cuts its contents";
+        EXPECT_LE(size, std::min(need + 40, 320)) << "section " << section << " is wider than its contents";
+        fitted[section] = size;
+    }
+    EXPECT_EQ(fitted[3], 320) << "a very long text is not followed all the way";
+    w->close();
+
+    // The widths are stored now and win, whatever the contents became.
+    CopyText(longer.location, "Hall B");
+    ASSERT_EQ(SetListData(0, longer), 1);
+    auto again = Open();
+    for (const auto& [section, size] : fitted)
+        EXPECT_EQ(again->PrinterList()->header()->sectionSize(section), size) << section;
+}
+
+// The marks explain themselves: in the cell's tooltip and the status bar's
+// tip, and all of them in Help > Status Marks.
+TEST_F(Window, MarksAreExplained)
+{
+    ListData head;
+    GetItemFromListData(&head, 0); // "Line 3", a maker's printer with DHCP on
+    head.headStatus = 1;
+    ASSERT_EQ(SetListData(0, head), 1);
+    auto w = Open();
+    // Columns: Name, Port, Status, Location, Host Name, Model; rows in list order.
+    auto tip = [&](int row, int section, int role = Qt::ToolTipRole) {
+        return w->Printers()->index(row, section).data(role).toString();
+    };
+    EXPECT_TRUE(w->Printers()->index(0, 2).data().toString().endsWith(" [H]"));
+    EXPECT_EQ(tip(0, 2), T(2055));
+    EXPECT_EQ(tip(0, 2, Qt::StatusTipRole), T(2055));
+    EXPECT_EQ(tip(1, 2), "") << "no mark, nothing to explain";
+    EXPECT_EQ(tip(0, 4), T(2056));
+    EXPECT_EQ(tip(1, 4), T(2057)) << "\"dock\": DHCP off";
+    EXPECT_EQ(tip(3, 4), T(2058)) << "not one of the maker's printers";
+    EXPECT_EQ(tip(0, 0), "");
+
+    // The pointer resting on a marked cell puts its explanation into the
+    // status bar; on a cell without a mark the bar is cleared again.
+    QTreeView* view = w->PrinterList();
+    auto hover = [&](int row, int section) {
+        const QRect cell = view->visualRect(w->Printers()->index(row, section));
+        QTest::mouseMove(view->viewport(), cell.center());
+        QApplication::processEvents();
+        return w->statusBar()->currentMessage();
+    };
+    EXPECT_EQ(hover(0, 2), T(2055));
+    EXPECT_EQ(hover(1, 4), T(2057));
+    EXPECT_EQ(hover(0, 0), "");
+
+    ASSERT_TRUE(w->Action(Command::kStatusMarks)->isEnabled());
+    w->Action(Command::kStatusMarks)->trigger();
+    ASSERT_NE(w->MarksLegend(), nullptr);
+    EXPECT_TRUE(w->MarksLegend()->isVisible());
+    QStringList texts;
+    int pictures = 0;
+    for (QLabel* label : w->MarksLegend()->findChildren<QLabel*>()) {
+        texts << label->text();
+        pictures += !label->pixmap().isNull();
+    }
+    for (int text : {2054, 2055, 2056, 2057, 2058}) EXPECT_TRUE(texts.contains(T(text))) << text;
+    EXPECT_TRUE(texts.contains("[H]"));
+    EXPECT_EQ(pictures, 3) << "the three host-name icons";
 }
 
 TEST_F(Window, LoadedPrintersShowTheirStateIsNotKnownYet)

@@ -254,6 +254,25 @@ bool NwatchProcess::Start(int trapPort, int snmpPort, int timeoutMs)
     return false;
 }
 
+bool NwatchProcess::Begin(const std::map<std::string, std::string>& env)
+{
+    if (!Launch(env, {}, "")) return false;
+    const std::string pidFile = root_.Path() + "/nwatch.pid";
+    for (int i = 0; i < 250; ++i) {
+        pid_ = std::atoi(ReadFile(pidFile).c_str());
+        if (pid_ > 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+int NwatchProcess::Wait(int timeoutMs)
+{
+    const int rc = process_.Wait(timeoutMs);
+    if (rc != -1) started_ = false;
+    return rc;
+}
+
 int NwatchProcess::RunToEnd(const std::map<std::string, std::string>& env, int timeoutMs,
                             const std::vector<std::string>& outer, const std::string& before)
 {

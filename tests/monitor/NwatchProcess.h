@@ -80,6 +80,12 @@ public:
     // run just before it starts.
     int RunToEnd(const std::map<std::string, std::string>& env, int timeoutMs,
                  const std::vector<std::string>& outer = {}, const std::string& before = "");
+    // Starts it with these changes to its environment, without waiting for
+    // it to monitor; true once it runs (its process id known).
+    bool Begin(const std::map<std::string, std::string>& env);
+    // Waits up to timeoutMs for it to end by itself: its exit status, or -1
+    // when it still runs.
+    int Wait(int timeoutMs);
     // The process id of the monitor itself (not of the session bus around it).
     pid_t Pid() const { return pid_; }
     // The address of its private session bus (empty without one), for a

@@ -483,6 +483,139 @@ TEST_F(MailExchange, StopFlagEndsBeforeTheNextAttempt)
 
 // ------------------------------------------------------------ the worker
 
+// ------------------------------------------- over a secure connection
+
+// The server takes nothing before STARTTLS (or speaks TLS from the first
+// byte) and proves itself with a certificate the test made; the channel
+// trusts that certificate alone.
+class SecureMailExchange : public MailExchange {
+protected:
+    bool StartSecure(const std::string& mode, const std::string& tls)
+    {
+        const bool ok = peer.StartSecure(mode, tls, address, kPort);
+        EXPECT_TRUE(ok) << peer.Log();
+        settings.security = tls == "tls" ? qavsettings::kMailSecurityTls : qavsettings::kMailSecurityStartTls;
+        settings.caFile = peer.CertFile();
+        return ok;
+    }
+};
+
+TEST_F(SecureMailExchange, StartTlsCarriesTheLoginAndBothMails)
+{
+    // "plain": AUTH PLAIN only, required; with STARTTLS required before it.
+    if (!StartSecure("plain", "starttls")) return;
+    const MailReport report = Send();
+    EXPECT_FALSE(report.probeFailed) << report.Summary();
+    EXPECT_FALSE(report.fallback) << report.Summary();
+    const auto mails = Mails(2);
+    ASSERT_EQ(mails.size(), 2u) << report.Summary();
+    EXPECT_EQ(mails[0].rcptTos, (std::vector<std::string>{"user1@example.test", "user2@example.test"}));
+    EXPECT_EQ(mails[0].authMechanism, "PLAIN");
+    EXPECT_EQ(mails[0].authLogin, "qav");
+    EXPECT_EQ(Parse(mails[0].data).headers["Subject"], "Printer alert: Paper jam (127.0.0.5)");
+    EXPECT_EQ(mails[1].rcptTos, (std::vector<std::string>{"admin@example.test"}));
+}
+
+TEST_F(SecureMailExchange, OwnClientSendsOverStartTls)
+{
+    if (!StartSecure("noauth", "starttls")) return;
+    settings.sourceAuth = 0; // the own client alone
+    const MailReport report = Send();
+    EXPECT_TRUE(report.ownConnected) << report.Summary();
+    EXPECT_EQ(report.ownSent.size(), 2u) << report.Summary();
+    const auto mails = Mails(2);
+    ASSERT_EQ(mails.size(), 2u);
+    Parsed p = Parse(mails[0].data);
+    EXPECT_EQ(p.headers["X-Mailer"], "CSMTPConnection v1.3");
+    EXPECT_EQ(p.headers["Subject"], "Printer alert: Paper jam (127.0.0.5)");
+}
+
+TEST_F(SecureMailExchange, ProbeAndLibraryOverTls)
+{
+    if (!StartSecure("plain", "tls")) return;
+    const MailReport report = Send();
+    EXPECT_EQ(Mails(2).size(), 2u) << report.Summary();
+}
+
+// A certificate the channel does not trust: the probe fails, nothing is
+// sent, and no login or mail ever goes out in clear.
+TEST_F(SecureMailExchange, UntrustedCertificateSendsNothing)
+{
+    if (!StartSecure("plain", "starttls")) return;
+    settings.caFile = "/etc/ssl/certs/ca-certificates.crt"; // the public authorities, not the test's
+    const MailReport report = Send();
+    EXPECT_TRUE(report.probeFailed) << report.Summary();
+    EXPECT_TRUE(report.attempts.empty());
+    EXPECT_FALSE(report.fallback);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(Count(peer.Events(), "auth"), 0u);
+    EXPECT_TRUE(peer.Mails().empty());
+}
+
+// STARTTLS asked for, and a server that does not offer it: no login, no
+// mail, neither through the library nor through the own client.
+TEST_F(SecureMailExchange, ServerWithoutStartTlsGetsNoMail)
+{
+    if (!Start("accept")) return;
+    settings.security = qavsettings::kMailSecurityStartTls;
+    for (int auth : {qavsettings::kAuthAutomatic, 0}) {
+        settings.sourceAuth = auth;
+        const MailReport report = Send();
+        EXPECT_FALSE(report.ownConnected) << report.Summary();
+        EXPECT_TRUE(report.ownSent.empty()) << report.Summary();
+        for (const MailAttempt& a : report.attempts) EXPECT_FALSE(a.sent) << report.Summary();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(Count(peer.Events(), "auth"), 0u);
+    EXPECT_TRUE(peer.Mails().empty());
+}
+
+TEST_F(MailExchange, SettingsThatCannotBeUsedSendNothing)
+{
+    if (!Start("accept")) return;
+    settings.problem = "SourceSecurity \"SSL\" of QAVSurveyConfig.INI is none of none, STARTTLS, TLS";
+    const MailReport report = Send();
+    EXPECT_EQ(report.refused, settings.problem);
+    EXPECT_TRUE(report.attempts.empty());
+    EXPECT_FALSE(report.fallback);
+    EXPECT_NE(report.Summary().find("nothing sent: SourceSecurity"), std::string::npos) << report.Summary();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(Count(peer.Events(), "connect"), 0u); // not even the probe
+}
+
+TEST(MailSettingsFile, PortAndSecurity)
+{
+    qavtest::TempDir dir;
+    ::setenv("QAV_DATA_DIR", dir.Path().c_str(), 1);
+    ::unsetenv("QAV_SMTP_PORT");
+    auto read = [&](const std::string& mail) {
+        qavtest::WriteFile(dir.File("QAVSurveyConfig.INI"), "[Mail]\nSourceServer=mail.example.test\n" + mail);
+        return ReadMailSettings();
+    };
+    // Absent: port 25 in clear, as always.
+    MailSettings s = read("");
+    EXPECT_EQ(s.port, 25);
+    EXPECT_EQ(s.security, qavsettings::kMailSecurityNone);
+    EXPECT_TRUE(s.problem.empty());
+    s = read("SourceSecurity=STARTTLS\nSourcePort=587\nSourceCAFile=/etc/qav/ca.pem\n");
+    EXPECT_EQ(s.port, 587);
+    EXPECT_EQ(s.security, qavsettings::kMailSecurityStartTls);
+    EXPECT_EQ(s.caFile, "/etc/qav/ca.pem");
+    s = read("SourceSecurity=tls\n");
+    EXPECT_EQ(s.port, 465); // the standard port of TLS
+    EXPECT_EQ(s.security, qavsettings::kMailSecurityTls);
+    // A security that names none of the three never means "in clear".
+    s = read("SourceSecurity=SSL\n");
+    EXPECT_NE(s.problem.find("SourceSecurity \"SSL\""), std::string::npos) << s.problem;
+    s = read("SourcePort=25x\n");
+    EXPECT_NE(s.problem.find("SourcePort \"25x\""), std::string::npos) << s.problem;
+    // The tests' override has the last word.
+    ::setenv("QAV_SMTP_PORT", "2526", 1);
+    EXPECT_EQ(read("SourceSecurity=TLS\nSourcePort=465\n").port, 2526);
+    ::unsetenv("QAV_SMTP_PORT");
+    ::unsetenv("QAV_DATA_DIR");
+}
+
 TEST(MailWorkerQueue, RunsJobsInOrderAndDropsTheRestAtStop)
 {
     std::vector<int> done;

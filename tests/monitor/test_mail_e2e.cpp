@@ -45,6 +45,7 @@ size_t Occurrences(const std::string& text, const std::string& part)
 class MailEndToEnd : public ::testing::Test {
 protected:
     virtual std::string PeerMode() const { return "plain"; }
+    virtual bool StartPeer() { return peer.Start(PeerMode(), mailServer, kSmtpPort); }
     void SetUp() override
     {
         ::chmod(runtime.Path().c_str(), 0700);
@@ -59,7 +60,7 @@ protected:
         ASSERT_TRUE(sim.Start({"--fleet", data.File("fleet"), "--port", std::to_string(snmpPort), "--trap-to",
                                "127.0.0.1:" + std::to_string(trapPort)}))
             << sim.Log();
-        ASSERT_TRUE(peer.Start(PeerMode(), mailServer, kSmtpPort)) << peer.Log();
+        ASSERT_TRUE(StartPeer()) << peer.Log();
 
         qavtest::WriteFile(data.File("QAVGroupConfig.qdl"),
                            "[Groups]\ncount=2\n[Group.0]\nname=All printers\nprinters=1\nprtindex.0=" + printer +
@@ -72,14 +73,14 @@ protected:
         qavtest::WriteFile(data.File("message.txt"), "Please clear the jam.\n");
     }
 
-    void WriteSurvey(const std::string& userExtra)
+    void WriteSurvey(const std::string& userExtra, const std::string& mailExtra = "")
     {
         qavtest::WriteFile(
             data.File("QAVSurveyConfig.INI"),
             "[Notification]\nList=0\nPopup=0\nBeep=0\nMail=1\n"
             "[Polling]\nPolling=0\nTaskDuration=0\nTrap=1\n"
             "[Mail]\nSourceName=QAV Monitor\nSourceServer=" + mailServer +
-                "\nSourceAdd=monitor@example.test\nSourceUser=qav\nSourcePasswd=frperg\nSourceAuth=\n"
+                "\nSourceAdd=monitor@example.test\nSourceUser=qav\nSourcePasswd=frperg\nSourceAuth=\n" + mailExtra +
                 "[User]\nSendmail=1\nAddress=user1@example.test;User Two <user2@example.test>\nErrorDetail=1\n" +
                 userExtra +
                 "[Administrator]\nSendmail=1\nAddress=admin@example.test\nMessage=1\nAttachment=" +
@@ -92,17 +93,19 @@ protected:
                                                               "\nFilename=" + data.File("trap.log") + "\n");
     }
 
-    void StartMonitor()
+    // `smtpPortOverride`: QAV_SMTP_PORT moves the mail port; without it the
+    // settings name the port.
+    void StartMonitor(bool smtpPortOverride = true)
     {
-        const std::map<std::string, std::string> env = {
+        std::map<std::string, std::string> env = {
             {"QAV_DATA_DIR", data.Path()},
             {"QAV_SNMP_PORT", std::to_string(snmpPort)},
             {"QAV_TRAP_PORT", std::to_string(trapPort)},
-            {"QAV_SMTP_PORT", std::to_string(kSmtpPort)},
             {"QAV_TRACE", "1"},
             {"QT_QPA_PLATFORM", "offscreen"},
             {"XDG_RUNTIME_DIR", runtime.Path()},
         };
+        if (smtpPortOverride) env["QAV_SMTP_PORT"] = std::to_string(kSmtpPort);
         ASSERT_TRUE(monitor.Start({QAV_BINARY_DIR "/bin/nwatch"}, data.File("nwatch.log"), env));
         ASSERT_TRUE(WaitForText(monitor, "traps on", 15000)) << monitor.Log();
     }
@@ -224,6 +227,52 @@ TEST_F(SilentMailServer, HoldsUpNothingElse)
     ::kill(monitor.Pid(), SIGTERM);
     EXPECT_EQ(monitor.Wait(8000), 0) << monitor.Log();
     EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::milliseconds(6000));
+    EXPECT_TRUE(peer.Mails().empty());
+}
+
+// The mail server takes nothing before STARTTLS and proves itself with a
+// certificate the test made; the settings name its port, the security and
+// that certificate as the only authority.
+class StartTlsMailServer : public MailEndToEnd {
+protected:
+    bool StartPeer() override { return peer.StartSecure("plain", "starttls", mailServer, kSmtpPort); }
+    std::string SecureMail(const std::string& authorities) const
+    {
+        return "SourcePort=" + std::to_string(kSmtpPort) + "\nSourceSecurity=STARTTLS\nSourceCAFile=" + authorities +
+               "\n";
+    }
+};
+
+TEST_F(StartTlsMailServer, PaperJamMailedOverStartTls)
+{
+    WriteSurvey("", SecureMail(peer.CertFile()));
+    StartMonitor(false);
+    RaiseAndWaitForMail("paper-jam", "6/11");
+    ASSERT_TRUE(peer.WaitForEvents("mail", 2));
+    const std::vector<MailEvent> mails = peer.Mails();
+    ASSERT_EQ(mails.size(), 2u);
+    EXPECT_EQ(mails[0].rcptTos, (std::vector<std::string>{"user1@example.test", "user2@example.test"}));
+    EXPECT_EQ(mails[0].authMechanism, "PLAIN");
+    EXPECT_EQ(mails[0].authLogin, "qav");
+    qavtest::ReceivedMail user = qavtest::ParseMail(mails[0].data);
+    EXPECT_EQ(user.headers["Subject"], "Printer alert: Paper jam (" + printer + ")");
+    EXPECT_EQ(user.body.rfind("Printer name    : Line 1\r\n", 0), 0u) << user.body;
+    EXPECT_EQ(mails[1].rcptTos, (std::vector<std::string>{"admin@example.test"}));
+    EXPECT_EQ(qavtest::ParseMail(mails[1].data).body, "Please clear the jam.\r\n");
+}
+
+// The server's certificate is not among the authorities the settings
+// trust: nothing is sent, in clear least of all.
+TEST_F(StartTlsMailServer, UntrustedServerGetsNothing)
+{
+    WriteSurvey("", SecureMail("/etc/ssl/certs/ca-certificates.crt"));
+    StartMonitor(false);
+    RaiseAndWaitForMail("paper-jam", "6/11");
+    EXPECT_NE(monitor.Log().find("nwatch: mail " + printer + " 6/11: mail server not reached (probe)"),
+              std::string::npos)
+        << monitor.Log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (const MailEvent& e : peer.Events()) EXPECT_NE(e.event, "auth");
     EXPECT_TRUE(peer.Mails().empty());
 }
 

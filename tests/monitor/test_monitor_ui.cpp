@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 
+#include "Icons.h"
 #include "LoginDialog.h"
 #include "Monitor.h"
 #include "TestPeers.h"
@@ -672,6 +673,54 @@ private slots:
         jam(12);
         QTRY_COMPARE(handled.size(), 2);
         QTRY_COMPARE(g_listOpened, 2);
+    }
+
+    // The tray's state and tooltip follow the device list: not known while
+    // the printer is only what the group file said, then its status.
+    void trayStateFollowsTheDeviceList()
+    {
+        DataFolder data;
+        qavtest::WriteFile(data.File("QAVGroupConfig.qdl"), kOnePrinter);
+        Monitor monitor;
+        QSignalSpy changed(&monitor, &Monitor::trayStateChanged);
+        QSignalSpy started(&monitor, &Monitor::monitoringStarted);
+        int exitCode = -1;
+        QVERIFY(monitor.Start(&exitCode));
+        QVERIFY(started.wait(2000));
+        QCOMPARE(monitor.TrayState(), nwatch::Health::kNotKnown);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(monitor.TrayToolTip(), nwatch::T(1018) + "\n" + nwatch::T(1031) + "\nPrinters: 1\nNot known yet: 1");
+
+        ListData r;
+        GetItemFromListData(&r, 0);
+        r.isBCP = 1, r.kind = 1, r.errorCode = 11; // paper jam
+        QCOMPARE(SetListData(0, r), 1);
+        monitor.RefreshTrayState();
+        QCOMPARE(monitor.TrayState(), nwatch::Health::kError);
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(changed.back().at(0).toInt(), static_cast<int>(nwatch::Health::kError));
+        QCOMPARE(monitor.TrayToolTip(), nwatch::T(1018) + "\n" + nwatch::T(1029) + "\nPrinters: 1\nErrors: 1");
+        monitor.RefreshTrayState();
+        QCOMPARE(changed.size(), 2); // no change, no signal
+        r.errorCode = 0;
+        QCOMPARE(SetListData(0, r), 1);
+        monitor.RefreshTrayState();
+        QCOMPARE(monitor.TrayState(), nwatch::Health::kWell);
+        QCOMPARE(changed.size(), 3);
+    }
+
+    // Each state has its own icon, in the sizes trays ask for.
+    void trayIconsOfTheStates()
+    {
+        QList<QImage> seen;
+        for (int h = 0; h < nwatch::kHealthCount; ++h) {
+            const QIcon icon = nwatch::TrayIcon(static_cast<nwatch::Health>(h));
+            const QList<QSize> sizes = icon.availableSizes();
+            for (int size : {16, 22, 32, 48}) QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(h)));
+            const QImage image = icon.pixmap(22, 22).toImage();
+            QVERIFY(!seen.contains(image));
+            seen << image;
+        }
     }
 };
 

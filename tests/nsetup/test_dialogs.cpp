@@ -237,6 +237,76 @@ TEST_F(DialogTest, SurveillanceMailChecksAndTestMail)
     EXPECT_EQ(Value(qavsettings::kSurveyConfigFile, "Mail", "SourceAuth"), "1");
 }
 
+// The mail connection's port, security and authorities: shown as stored,
+// the test mail over STARTTLS to a server that takes nothing before it, and
+// written with the other mail settings.
+TEST_F(DialogTest, MailOverStartTls)
+{
+    qavtest::MailPeer peer;
+    const std::string address = qavtest::LoopbackAddress(44);
+    const int port = qavtest::FreeTcpPort(address);
+    ASSERT_TRUE(peer.StartSecure("plain", "starttls", address, port)) << peer.Log();
+    WriteFile(Data(qavsettings::kSurveyConfigFile), "[Mail]\nSourceServer=" + address +
+                                                        "\nSourcePort=2599\nSourceSecurity=SSL\n");
+
+    CNSETUPSurveillanceSetting d;
+    d.notifyMail->setChecked(true);
+    TestMailResult tried;
+    d.runMail = [&](CNSETUPMailSetting& mail) {
+        EXPECT_EQ(mail.port->text(), "2599");
+        EXPECT_EQ(mail.security->currentIndex(), -1) << "a stored value that names no choice";
+        EXPECT_EQ(mail.security->count(), 3);
+        EXPECT_EQ(mail.security->itemText(1), "STARTTLS");
+        EXPECT_EQ(mail.Edited().sourceSecurity, "SSL") << "kept unless another is chosen";
+        mail.senderAddress->setText("monitor@example.test");
+        mail.userList->setText("one@example.test");
+        mail.runRecipients = [](CNSETUPUserSetting& r) {
+            r.user.sendmail->setChecked(true);
+            r.okButton->click();
+        };
+        mail.recipientsButton->click();
+        // Refused before anything is sent: the security names no choice.
+        tried = mail.TestMail();
+        EXPECT_EQ(tried.refusal, 4104);
+        mail.security->setCurrentIndex(0);
+        EXPECT_EQ(mail.port->placeholderText(), "25");
+        mail.security->setCurrentIndex(2);
+        EXPECT_EQ(mail.port->placeholderText(), "465") << "the standard port of TLS shows in the empty field";
+        mail.security->setCurrentIndex(1);
+        mail.port->setText(QString::number(port));
+        mail.caFile->setText(QString::fromStdString(peer.CertFile()));
+        mail.accountUser->setText("qav");
+        mail.accountPassword->setText("secret");
+        tried = mail.TestMail();
+        mail.okButton->click();
+    };
+    d.mailButton->click();
+    EXPECT_EQ(tried.outcome, TestMailResult::kSent) << tried.lastError;
+    EXPECT_EQ(tried.form, 3) << "PLAIN, after STARTTLS";
+    ASSERT_TRUE(peer.WaitForEvents("mail", 1));
+    EXPECT_EQ(peer.Mails()[0].authMechanism, "PLAIN");
+    EXPECT_EQ(Value(qavsettings::kSurveyConfigFile, "Mail", "SourceAuth"), "3");
+
+    d.okButton->click();
+    EXPECT_TRUE(Closed(d));
+    EXPECT_EQ(Value(qavsettings::kSurveyConfigFile, "Mail", "SourcePort"), std::to_string(port));
+    EXPECT_EQ(Value(qavsettings::kSurveyConfigFile, "Mail", "SourceSecurity"), "STARTTLS");
+    EXPECT_EQ(Value(qavsettings::kSurveyConfigFile, "Mail", "SourceCAFile"), peer.CertFile());
+
+    // Shown again as stored; a port that is no port keeps the OK open.
+    CNSETUPSurveillanceSetting again;
+    again.runMail = [&](CNSETUPMailSetting& mail) {
+        EXPECT_EQ(mail.security->currentIndex(), 1);
+        EXPECT_EQ(mail.caFile->text().toStdString(), peer.CertFile());
+        mail.port->setText("70000");
+        mail.okButton->click();
+    };
+    again.mailButton->click();
+    again.okButton->click();
+    EXPECT_FALSE(Closed(again));
+    EXPECT_EQ(boxes_.back(), Box(BoxKind::kError, 4070, 4103));
+}
+
 TEST_F(DialogTest, SearchRangesImportAndExport)
 {
     WriteFile(Data(qavsettings::kSearchConfigFile),

@@ -234,6 +234,69 @@ TEST(TestMail, UnreachableServerStopsTheTries)
     EXPECT_EQ(noSender.calls, 0);
 }
 
+// The port and security of the mail connection: what the OK and the test
+// mail accept, and the server text the mail library gets.
+TEST(MailRules, PortAndSecurity)
+{
+    qavsettings::SurveyConfig c;
+    c.sourceServer = "mail.example.test";
+    c.sourceAdd = "me@x.test";
+    EXPECT_EQ(CheckMailConnection(c), 0) << "absent: port 25 in clear";
+    EXPECT_EQ(MailServerText(c), "mail.example.test");
+    c.sourceSecurity = "TLS";
+    EXPECT_EQ(MailServerText(c), "mail.example.test:465");
+    c.sourceSecurity = "starttls";
+    c.sourcePort = "587";
+    EXPECT_EQ(CheckMailConnection(c), 0);
+    EXPECT_EQ(MailServerText(c), "mail.example.test:587");
+    c.sourcePort = " 25 ";
+    EXPECT_EQ(MailServerText(c), "mail.example.test");
+    c.sourceServer = "mail.example.test:2525"; // a port of its own stays
+    c.sourcePort = "587";
+    EXPECT_EQ(MailServerText(c), "mail.example.test:2525");
+
+    for (const char* bad : {"0", "65536", "25x", "-1", "5 87"}) {
+        c.sourcePort = bad;
+        EXPECT_EQ(CheckMailConnection(c), 4103) << bad;
+        EXPECT_EQ(CheckMailSettings(c), 4103) << bad;
+    }
+    c.sourcePort.clear();
+    c.sourceSecurity = "SSL";
+    EXPECT_EQ(CheckMailConnection(c), 4104);
+    EXPECT_EQ(CheckMailSettings(c), 4104);
+
+    // The test mail refuses them before anything is sent.
+    c.user.sendmail = 1;
+    c.user.address = "one@example.test";
+    int calls = 0;
+    const SendFunction count = [&](const std::string&, const std::string&, const std::string&, std::string&) {
+        ++calls;
+        return 1;
+    };
+    TestMailResult r = RunTestMail(c, count);
+    EXPECT_EQ(r.outcome, TestMailResult::kFailed);
+    EXPECT_EQ(r.refusal, 4104);
+    c.sourceSecurity = "none";
+    c.sourcePort = "99999";
+    r = RunTestMail(c, count);
+    EXPECT_EQ(r.refusal, 4103);
+    EXPECT_EQ(calls, 0);
+    c.sourcePort = "2526";
+    std::string server;
+    r = RunTestMail(c, [&](const std::string& s, const std::string&, const std::string&, std::string&) {
+        server = s;
+        return 1;
+    });
+    EXPECT_EQ(r.outcome, TestMailResult::kSent);
+    EXPECT_EQ(server, "mail.example.test:2525") << "the server's own port";
+    c.sourceServer = "mail.example.test";
+    RunTestMail(c, [&](const std::string& s, const std::string&, const std::string&, std::string&) {
+        server = s;
+        return 1;
+    });
+    EXPECT_EQ(server, "mail.example.test:2526");
+}
+
 TEST(LogRules, FileNameAndSizeChecks)
 {
     TempDir dir;

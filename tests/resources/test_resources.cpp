@@ -419,6 +419,9 @@ const std::vector<TextGroup>& MainTextsInUse()
          Ids({{2000, 2010}, Ids(2011, 2015), {2020}, Ids(2021, 2028), {2030}, Ids(2031, 2036), {2040},
               Ids(2041, 2044), {2050}, Ids(2051, 2052), {2070, 2072}})},
         {"list window: headings", Ids(2120, 2132)},
+        {"list window: the status marks", Ids(2053, 2058)},
+        {"monitor: the tray's fleet state, the missing data folder", Ids(1021, 1032)},
+        {"settings dialogs: the mail connection", Ids(4096, 4104)},
         {"list window: file filters and start failures", {3302, 3303, 3311, 3312, 3313, 3314}},
         {"list editing dialogs", Ids({{2140, 2149, 2150}, Ids(2160, 2165), Ids(2170, 2173)})},
         {"monitor: start-up, login, tray menu, exit",
@@ -516,6 +519,8 @@ const std::map<std::string, std::map<int, std::string>>& Formats()
     static const std::map<std::string, std::map<int, std::string>> formats = {
         {"QAVLANG",
          {{1020, "s"},  // the group file that could not be saved
+          {1021, "d"}, {1022, "d"}, {1023, "d"}, {1024, "d"}, {1025, "d"}, {1026, "d"}, // the tray's counts
+          {1032, "ss"}, // the missing data folder and the command that makes it
           {2072, "d"},  // refresh cycle in seconds
           {3028, "d"},  // unknown status code
           {5061, "d"},  // polling period in seconds

@@ -182,6 +182,59 @@ TEST(SurveyConfigTest, DurationsInTenSecondUnits)
     EXPECT_EQ(doc.GetString("Mail", "SourceAuth", "x"), "");
 }
 
+// The mail connection's own keys: port, security and authorities, kept as
+// stored and written after SourceAuth; absent they mean port 25 in clear.
+TEST(SurveyConfigTest, MailConnectionKeys)
+{
+    qavtest::TempDir dir;
+    const std::string path = dir.File(kSurveyConfigFile);
+    qavtest::WriteFile(path, "[Mail]\nSourceServer=mail.example.test\nSourceAuth=3\n");
+    SurveyConfig c = ReadSurveyConfig(Reader::kMonitor, {}, path);
+    EXPECT_EQ(c.sourcePort, "");
+    EXPECT_EQ(c.sourceSecurity, "");
+    EXPECT_EQ(MailSecurityFromText(c.sourceSecurity), kMailSecurityNone);
+    EXPECT_EQ(MailPortFromText(c.sourcePort), 0);
+
+    c.sourcePort = "587";
+    c.sourceSecurity = "STARTTLS";
+    c.sourceCaFile = "/etc/qav/authorities.pem";
+    ASSERT_TRUE(WriteSurveyConfig(c, path));
+    const SurveyConfig back = ReadSurveyConfig(Reader::kMonitor, {}, path);
+    EXPECT_EQ(back.sourcePort, "587");
+    EXPECT_EQ(back.sourceSecurity, "STARTTLS");
+    EXPECT_EQ(back.sourceCaFile, "/etc/qav/authorities.pem");
+    const SettingsGroup g = SurveySettingsGroup(c);
+    std::vector<std::string> mailKeys;
+    for (const SettingsEntry& e : g) {
+        if (e.section == "Mail") mailKeys.push_back(e.key);
+    }
+    EXPECT_EQ(mailKeys, (std::vector<std::string>{"SourceName", "SourceServer", "SourceAdd", "SourceUser",
+                                                  "SourcePasswd", "SourceAuth", "SourcePort", "SourceSecurity",
+                                                  "SourceCAFile"}));
+}
+
+TEST(SurveyConfigTest, MailSecurityAndPortTexts)
+{
+    const std::pair<const char*, int> securities[] = {
+        {"", kMailSecurityNone},          {"none", kMailSecurityNone},      {"0", kMailSecurityNone},
+        {"STARTTLS", kMailSecurityStartTls}, {"starttls", kMailSecurityStartTls}, {"1", kMailSecurityStartTls},
+        {" TLS ", kMailSecurityTls},      {"2", kMailSecurityTls},          {"SSL", kMailSecurityInvalid},
+        {"3", kMailSecurityInvalid},      {"yes", kMailSecurityInvalid},    {"-1", kMailSecurityInvalid},
+    };
+    for (const auto& [text, security] : securities) EXPECT_EQ(MailSecurityFromText(text), security) << text;
+    EXPECT_STREQ(MailSecurityText(kMailSecurityNone), "none");
+    EXPECT_STREQ(MailSecurityText(kMailSecurityStartTls), "STARTTLS");
+    EXPECT_STREQ(MailSecurityText(kMailSecurityTls), "TLS");
+
+    const std::pair<const char*, int> ports[] = {{"", 0},       {"25", 25},   {" 587 ", 587}, {"65535", 65535},
+                                                 {"0", -1},     {"65536", -1}, {"25x", -1},   {"-25", -1},
+                                                 {"100000", -1}, {"2 5", -1}};
+    for (const auto& [text, port] : ports) EXPECT_EQ(MailPortFromText(text), port) << text;
+    EXPECT_EQ(StandardMailPort(kMailSecurityNone), 25);
+    EXPECT_EQ(StandardMailPort(kMailSecurityStartTls), 25);
+    EXPECT_EQ(StandardMailPort(kMailSecurityTls), 465);
+}
+
 TEST(SettingsGroupTest, WritesInOrderAndStopsAtTheFirstFailure)
 {
     qavtest::TempDir dir;
@@ -292,6 +345,7 @@ TEST(DisplayConfigTest, ColumnsAndWidths)
     EXPECT_EQ(d.display[1], -1);
     EXPECT_EQ(d.order[5], -1);
     EXPECT_EQ(d.width[0], 100);
+    EXPECT_FALSE(d.widthStored[0]);
     ASSERT_TRUE(WriteDisplayColumns({3, 1, 0, 11}, path));
     ASSERT_TRUE(WriteColumnWidths({{0, 150}, {3, 80}}, path));
     d = ReadDisplayConfig(path);
@@ -303,7 +357,12 @@ TEST(DisplayConfigTest, ColumnsAndWidths)
     EXPECT_EQ(d.order[2], 0);
     EXPECT_EQ(d.width[0], 150);
     EXPECT_EQ(d.width[3], 80);
+    EXPECT_TRUE(d.widthStored[0]);
+    EXPECT_TRUE(d.widthStored[3]);
+    EXPECT_FALSE(d.widthStored[1]);
     EXPECT_EQ(ReadProfileString("Display", "RFID OK", "", 20, path), "1");
+    ASSERT_TRUE(WriteColumnWidths({{1, 0}}, path));
+    EXPECT_FALSE(ReadDisplayConfig(path).widthStored[1]) << "a width of 0 is ignored";
 }
 
 TEST(DownLoaderConfigTest, MinusOneEndsTheColumns)

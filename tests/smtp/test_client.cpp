@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "MailPeer.h"
 #include "qavsmtp/CSMTPConnection.h"
@@ -262,4 +263,101 @@ TEST(SmtpClient, ConnectFailures)
     EXPECT_EQ(client.ConnectToServer(address, "", "", port), 0);
     EXPECT_EQ(SMTPGetLastError(), 10061);
     EXPECT_FALSE(client.IsConnected());
+}
+
+// ------------------------------------------------ secure connections
+
+namespace {
+
+FixedDateMessage OneMail(const std::string& subject)
+{
+    FixedDateMessage message;
+    message.m_From = CSMTPAddress("QAV Monitor", "monitor@example.test");
+    message.m_sSubject = subject;
+    EXPECT_EQ(message.AddRecipientList("alice@example.test", CSMTPMessage::TO), 1);
+    message.SetText(kBody);
+    return message;
+}
+
+} // namespace
+
+// The same exchange over STARTTLS and over TLS, with the test's own
+// certificate as the only authority: byte for byte what the plain client
+// sends, and several messages on one connection.
+TEST(SmtpClient, SecureConnectionsCarryTheSameExchange)
+{
+    for (const char* tls : {"starttls", "tls"}) {
+        SCOPED_TRACE(tls);
+        MailPeer peer;
+        ASSERT_TRUE(peer.StartSecure("noauth", tls, LoopbackAddress(3), kPort)) << peer.Log();
+        CSMTPConnection client;
+        client.SetSecurity(std::string(tls) == "tls" ? CSMTPConnection::kTls : CSMTPConnection::kStartTls,
+                           peer.CertFile());
+        ASSERT_EQ(client.ConnectToServer(peer.Address(), "", "", kPort), 1)
+            << SMTPGetLastError() << " " << client.GetLastCommandResponse();
+        EXPECT_TRUE(client.IsConnected());
+        ASSERT_EQ(client.SendMail(OneMail("first"), false), 1) << client.GetLastCommandResponse();
+        ASSERT_EQ(client.SendMail(OneMail("second"), false), 1) << client.GetLastCommandResponse();
+        EXPECT_EQ(client.CloseConnection(), 1);
+        EXPECT_FALSE(client.IsConnected());
+
+        ASSERT_TRUE(peer.WaitForEvents("mail", 2));
+        const auto mails = peer.Mails();
+        ASSERT_EQ(mails.size(), 2u);
+        EXPECT_EQ(mails[0].mailFrom, "monitor@example.test");
+        EXPECT_EQ(mails[0].rcptTos, std::vector<std::string>{"alice@example.test"});
+        EXPECT_EQ(mails[0].data, "From: QAV Monitor <monitor@example.test>\r\n"
+                                 "To: alice@example.test\r\n"
+                                 "Subject: first\r\n"
+                                 "Date: Tue, 02 Jan 2024 03:04:05 +0900\r\n"
+                                 "X-Mailer: CSMTPConnection v1.3\r\n"
+                                 "MIME-Version: 1.0\r\n"
+                                 "Content-type: text/plain; charset=US-ASCII\r\n"
+                                 "\r\n" +
+                                     std::string(kBody) + "\r\n");
+        EXPECT_NE(mails[1].data.find("Subject: second\r\n"), std::string::npos);
+    }
+}
+
+// A secure connection that cannot be made is never made in clear instead:
+// an untrusted certificate, a server without STARTTLS. Nothing but EHLO
+// reaches the server.
+TEST(SmtpClient, SecureConnectionRefusedNeverFallsBackToClear)
+{
+    MailPeer secure;
+    ASSERT_TRUE(secure.StartSecure("noauth", "starttls", LoopbackAddress(4), kPort)) << secure.Log();
+    CSMTPConnection client;
+    client.SetSecurity(CSMTPConnection::kStartTls, "/etc/ssl/certs/ca-certificates.crt");
+    EXPECT_EQ(client.ConnectToServer(secure.Address(), "", "", kPort), 0);
+    EXPECT_EQ(SMTPGetLastError(), qavsmtp::kSmtpErrSecureConnection);
+    EXPECT_FALSE(client.GetLastCommandResponse().empty()); // the reason, from the TLS layer
+    EXPECT_FALSE(client.IsConnected());
+
+    const std::string address = LoopbackAddress(5);
+    MailPeer plain;
+    ASSERT_TRUE(plain.Start("noauth", address, kPort)) << plain.Log();
+    CSMTPConnection starttls;
+    starttls.SetSecurity(CSMTPConnection::kStartTls);
+    EXPECT_EQ(starttls.ConnectToServer(plain.Address(), "", "", kPort), 0);
+    EXPECT_EQ(SMTPGetLastError(), qavsmtp::kSmtpErrSecureConnection);
+    EXPECT_NE(starttls.GetLastCommandResponse().find("STARTTLS"), std::string::npos)
+        << starttls.GetLastCommandResponse();
+    EXPECT_EQ(starttls.SendMail(OneMail("never")), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(plain.Mails().empty());
+    EXPECT_TRUE(secure.Mails().empty());
+}
+
+// A server that never greets holds a secure connection up for a bounded
+// time only.
+TEST(SmtpClient, SilentServerEndsASecureConnectionInTime)
+{
+    MailPeer peer;
+    ASSERT_TRUE(peer.Start("silent", LoopbackAddress(1), kPort)) << peer.Log();
+    CSMTPConnection client(2000);
+    client.SetSecurity(CSMTPConnection::kStartTls);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.ConnectToServer(peer.Address(), "", "", kPort), 0);
+    EXPECT_EQ(SMTPGetLastError(), qavsmtp::kSmtpErrTimeout);
+    EXPECT_LT(SecondsSince(start), 9.0);
 }

@@ -84,6 +84,9 @@ const std::vector<File>& Files()
                         {"Mail", "SourceUser", T::kText},
                         {"Mail", "SourcePasswd", T::kText},
                         {"Mail", "SourceAuth", T::kAuth},
+                        {"Mail", "SourcePort", T::kText},
+                        {"Mail", "SourceSecurity", T::kText},
+                        {"Mail", "SourceCAFile", T::kText},
                     }};
         for (const auto& rows : {RecipientRows("User", true), RecipientRows("Administrator", true),
                                  RecipientRows("Service", false)})

@@ -103,6 +103,10 @@ NLIST_API void SearchDevices();
 // the icon.
 NLIST_API int GetStatusTextAndIcon(int isBCP, int printerStatus, int errorCode, int headStatus, char* text,
                                    int size);
+// 0 while the printer was loaded from a group file and has not answered
+// since (its record holds what the file said; the list window shows "not
+// known yet"), else 1 (an address that is not listed included).
+NLIST_API int IsPrinterStateKnown(uint32_t address);
 
 // ------------------------------------------------------------ list window
 

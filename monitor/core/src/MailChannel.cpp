@@ -14,6 +14,14 @@
 
 namespace nwatch {
 
+static_assert(qavsettings::kMailSecurityNone == BSMTP_SECURITY_NONE &&
+                  qavsettings::kMailSecurityStartTls == BSMTP_SECURITY_STARTTLS &&
+                  qavsettings::kMailSecurityTls == BSMTP_SECURITY_TLS,
+              "the stored security is the mail library's number");
+static_assert(int{qavsettings::kMailSecurityStartTls} == int{CSMTPConnection::kStartTls} &&
+                  int{qavsettings::kMailSecurityTls} == int{CSMTPConnection::kTls},
+              "the stored security is the own client's number");
+
 namespace {
 
 constexpr int kSubjectWithNumberRow = 29; // the printer-error kind of unknown enterprise traps
@@ -67,18 +75,20 @@ AuthChoice ChooseAuth(const MailSettings& s)
     return c;
 }
 
-std::string LibraryServer(const MailSettings& s)
+// The own client as the settings want it: plain, or secure through libcurl.
+bool ConnectOwnClient(CSMTPConnection& connection, const MailSettings& s)
 {
-    return s.port == 25 ? s.sourceServer : s.sourceServer + ":" + std::to_string(s.port);
+    connection.SetSecurity(s.security, s.caFile);
+    return connection.ConnectToServer(s.sourceServer, {}, {}, s.port) == 1;
 }
 
 } // namespace
 
-int MailPort()
+int MailPort(int configured)
 {
     const char* env = std::getenv("QAV_SMTP_PORT");
     const int port = env ? std::atoi(env) : 0;
-    return port > 0 && port < 65536 ? port : 25;
+    return port > 0 && port < 65536 ? port : configured;
 }
 
 MailSettings ReadMailSettings()
@@ -95,7 +105,17 @@ MailSettings ReadMailSettings()
     s.user = survey.user;
     s.administrator = survey.administrator;
     s.japanese = mgmt.language == "JPN";
-    s.port = MailPort();
+    s.security = qavsettings::MailSecurityFromText(survey.sourceSecurity);
+    s.caFile = survey.sourceCaFile;
+    const int port = qavsettings::MailPortFromText(survey.sourcePort);
+    if (s.security == qavsettings::kMailSecurityInvalid) {
+        s.problem = "SourceSecurity \"" + survey.sourceSecurity + "\" of " + qavsettings::kSurveyConfigFile +
+                    " is none of none, STARTTLS, TLS";
+    } else if (port < 0) {
+        s.problem = "SourcePort \"" + survey.sourcePort + "\" of " + qavsettings::kSurveyConfigFile +
+                    " is no port number";
+    }
+    s.port = MailPort(port > 0 ? port : qavsettings::StandardMailPort(s.security));
     return s;
 }
 
@@ -167,6 +187,7 @@ std::string MailReport::Summary() const
         if (ownFailed) add("own client send failed");
     }
     if (cancelled) add("stopped");
+    if (!refused.empty()) add("nothing sent: " + refused);
     return out.empty() ? "no mail due" : out;
 }
 
@@ -184,6 +205,10 @@ bool NotificationMailer::Stopped(MailReport& report) const
 MailReport NotificationMailer::Send(const NotificationRecord& r, const MailSettings& s)
 {
     MailReport report;
+    if (!s.problem.empty()) {
+        report.refused = s.problem;
+        return report;
+    }
     const bool fallback = ChooseAuth(s).library ? SendThroughLibrary(r, s, report) : true;
     if (fallback && !Stopped(report)) SendWithOwnClient(r, s, report);
     return report;
@@ -195,14 +220,15 @@ bool NotificationMailer::SendThroughLibrary(const NotificationRecord& r, const M
     {
         // The server must greet the own client before the library is asked.
         CSMTPConnection probe;
-        if (!probe.ConnectToServer(s.sourceServer, {}, {}, s.port)) {
+        if (!ConnectOwnClient(probe, s)) {
             report.probeFailed = true;
             return false;
         }
         probe.CloseConnection();
     }
     const MailKindRow& row = FindMailKindRow(r.generic, r.specific);
-    const std::string server = LibraryServer(s);
+    const std::string server = bsmtp::ServerText(s.sourceServer, s.port);
+    const BSMTPOptions options = bsmtp::SecurityOptions(s.security, s.caFile);
     const std::string subject = MailSubject(r, language_);
     bool anySent = false;
     bool firstDone = false;
@@ -213,7 +239,7 @@ bool NotificationMailer::SendThroughLibrary(const NotificationRecord& r, const M
     auto attempt = [&](MailGroup g, const std::string& recipients, const std::string& body, int method) {
         char error[BSMTP_ERROR_TEXT_SIZE] = {};
         const int sent = send_(server.c_str(), recipients.c_str(), LibrarySenderText(s, method).c_str(),
-                               subject.c_str(), body.c_str(), nullptr, error);
+                               subject.c_str(), body.c_str(), &options, error);
         error[sizeof error - 1] = '\0';
         report.attempts.push_back({g, method, sent != 0, error});
         if (sent) anySent = true;
@@ -261,7 +287,7 @@ void NotificationMailer::SendWithOwnClient(const NotificationRecord& r, const Ma
 {
     report.fallback = true;
     CSMTPConnection connection;
-    if (!connection.ConnectToServer(s.sourceServer, {}, {}, s.port)) return;
+    if (!ConnectOwnClient(connection, s)) return;
     report.ownConnected = true;
     CSMTPAddress sender(s.sourceName, s.sourceAdd);
     if (s.sourceAdd.find('@') == std::string::npos) sender = CSMTPAddress(s.sourceAdd, "");

@@ -1,5 +1,8 @@
 #include "nwatch/MonitorState.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 
 namespace nwatch {
@@ -13,6 +16,48 @@ StartDecision DecideStart(int askPassword, int useSystemDefault, bool userIsAdmi
     }
     d.mode = (useSystemDefault != 0 && !userIsAdministrator) ? kUserMode : kAdministratorMode;
     return d;
+}
+
+bool DataFolderMissing(const std::string& folder)
+{
+    struct stat st{};
+    return ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode);
+}
+
+namespace {
+
+// A word for a POSIX shell: as it is when it holds only harmless
+// characters, else in single quotes (a quote in it closed, escaped and
+// opened again).
+std::string ShellWord(const std::string& word)
+{
+    if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+=:,") ==
+                             std::string::npos)
+        return word;
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+} // namespace
+
+std::string DataFolderCommand(const std::string& programDir, const std::string& dataDirVariable)
+{
+    static const char* const kStep = "qav-install-data";
+    const std::string path = programDir + "/" + kStep;
+    const std::string step = programDir.empty() || ::access(path.c_str(), X_OK) != 0 ? kStep : ShellWord(path);
+    return dataDirVariable.empty() ? step : "QAV_DATA_DIR=" + ShellWord(dataDirVariable) + " " + step;
+}
+
+std::string DataFolderMessage(const std::string& format, const std::string& folder, const std::string& command)
+{
+    std::string text = format;
+    for (const std::string* value : {&folder, &command}) {
+        const size_t at = text.find("%s");
+        if (at == std::string::npos) break;
+        text.replace(at, 2, *value);
+    }
+    return text;
 }
 
 Login::Result Login::Check(const std::string& typed, const std::string& stored)

@@ -37,7 +37,17 @@ void PollingCycle::PollPrinter(int index, const ReadContext& context, PollingRes
 {
     const uint32_t address = GetipAddressFromListData(index);
     if (address == 0) return;
-    if (MakerCheck(address, true, context) != 1) return;
+    // The maker check as MakerCheck does it, telling a printer that does
+    // not answer from one that is not the maker's.
+    bool reached = true;
+    const int known = KnownMakerFlag(address);
+    if ((known != -1 ? known : AskMakerFlag(address, context, &reached)) != 1) {
+        if (!reached) {
+            std::lock_guard<std::mutex> lock(resultMutex);
+            result.silent.push_back(address);
+        }
+        return;
+    }
 
     // The stored record is what the new values are compared with; the new
     // record starts fresh, so fields a reader does not fill are stored with
@@ -61,8 +71,14 @@ void PollingCycle::PollPrinter(int index, const ReadContext& context, PollingRes
     }
     std::lock_guard<std::mutex> lock(resultMutex);
     ++result.polled;
-    if (storedBack) ++result.stored;
-    if (!ok && why == ReadFailure::kNoAnswer) ++result.notAnswering;
+    if (storedBack) {
+        ++result.stored;
+        result.answered.push_back(address);
+    }
+    if (!ok && why == ReadFailure::kNoAnswer) {
+        ++result.notAnswering;
+        result.silent.push_back(address);
+    }
     if (why == ReadFailure::kNoObjectTable) result.noObjectTable = true;
     if (why == ReadFailure::kSetCommunity) result.communityFailed = true;
 }

@@ -7,10 +7,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <curl/curl.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <string_view>
 
 #include "qavplatform/Address.h"
@@ -73,6 +76,39 @@ int ConnectErrorValue(int err)
     }
 }
 
+std::string LocalHostName()
+{
+    char name[kHostNameMax + 1] = {};
+    if (::gethostname(name, kHostNameMax) != 0 || name[0] == '\0') std::strcpy(name, "localhost");
+    name[kHostNameMax] = '\0';
+    return name;
+}
+
+bool CurlReady()
+{
+    static std::once_flag once;
+    static bool ready = false;
+    std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    return ready;
+}
+
+int SecureConnectError(CURLcode rc)
+{
+    switch (rc) {
+    case CURLE_COULDNT_RESOLVE_HOST: return qavsmtp::kSmtpErrHostUnresolved;
+    case CURLE_COULDNT_CONNECT: return qavsmtp::kSmtpErrConnectionRefused;
+    case CURLE_OPERATION_TIMEDOUT: return qavsmtp::kSmtpErrTimeout;
+    case CURLE_WEIRD_SERVER_REPLY: return qavsmtp::kSmtpErrUnexpectedReply;
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_ENGINE_INITFAILED: return qavsmtp::kSmtpErrSecureConnection;
+    default: return qavsmtp::kSmtpErrHostUnreachable;
+    }
+}
+
 bool SendableAddress(const std::string& address)
 {
     for (unsigned char c : address) {
@@ -91,9 +127,20 @@ CSMTPConnection::~CSMTPConnection()
     CloseSocket();
 }
 
+void CSMTPConnection::SetSecurity(int security, const std::string& caFile)
+{
+    security_ = security == kStartTls || security == kTls ? security : kPlain;
+    caFile_ = caFile;
+}
+
 void CSMTPConnection::CloseSocket()
 {
-    if (socket_ >= 0) ::close(socket_);
+    if (curl_) {
+        curl_easy_cleanup(static_cast<CURL*>(curl_)); // its socket with it
+        curl_ = nullptr;
+    } else if (socket_ >= 0) {
+        ::close(socket_);
+    }
     socket_ = -1;
     connected_ = false;
     pending_.clear();
@@ -106,12 +153,14 @@ int CSMTPConnection::ConnectToServer(const std::string& host, const std::string&
     lastReply_.clear();
     lastReplyCode_ = 0;
 
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
     if (port < 1 || port > 65535) {
         SMTPSetLastError(qavsmtp::kSmtpErrHostUnresolved);
         return 0;
     }
+    if (security_ != kPlain) return ConnectSecurely(host, port);
+
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     uint32_t dotted = 0;
     if (qavplatform::ParseAddress(host, dotted)) {
@@ -148,12 +197,7 @@ int CSMTPConnection::ConnectToServer(const std::string& host, const std::string&
     connected_ = true;
 
     bool greeted = ReadCommandReply(220) == 1;
-    if (greeted) {
-        char name[kHostNameMax + 1] = {};
-        if (::gethostname(name, kHostNameMax) != 0 || name[0] == '\0') std::strcpy(name, "localhost");
-        name[kHostNameMax] = '\0';
-        greeted = SendText(std::string("HELO ") + name + "\r\n") && ReadCommandReply(250);
-    }
+    if (greeted) greeted = SendText("HELO " + LocalHostName() + "\r\n") && ReadCommandReply(250);
     if (!greeted) {
         // The caller learns why the greeting failed, not how QUIT went.
         const int error = SMTPGetLastError();
@@ -166,6 +210,103 @@ int CSMTPConnection::ConnectToServer(const std::string& host, const std::string&
         return 0;
     }
     return 1;
+}
+
+int CSMTPConnection::ConnectSecurely(const std::string& host, int port)
+{
+    if (host.empty() || host.find_first_of("/:@?#[] \t\r\n") != std::string::npos) {
+        SMTPSetLastError(qavsmtp::kSmtpErrHostUnresolved);
+        return 0;
+    }
+    CURL* curl = CurlReady() ? curl_easy_init() : nullptr;
+    if (!curl) {
+        lastReply_ = "the mail engine could not be started";
+        SMTPSetLastError(qavsmtp::kSmtpErrSecureConnection);
+        return 0;
+    }
+    // The URL's path is the name this machine gives in EHLO.
+    char* name = curl_easy_escape(curl, LocalHostName().c_str(), 0);
+    const std::string url = std::string(security_ == kTls ? "smtps://" : "smtp://") + host + ":" +
+                            std::to_string(port) + "/" + (name ? name : "localhost");
+    curl_free(name);
+    // Every reply within the time-out (libcurl counts it in whole seconds),
+    // and the whole set-up (connection, greeting, EHLO, STARTTLS and the
+    // handshake, EHLO again) within four of them.
+    const long replySeconds = std::max(1, (timeoutMs_ + 999) / 1000);
+    char detail[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, security_ == kTls ? "smtps" : "smtp");
+    curl_easy_setopt(curl, CURLOPT_CONNECT_ONLY, 1L);
+    if (security_ == kStartTls) curl_easy_setopt(curl, CURLOPT_USE_SSL, CURLUSESSL_ALL);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caFile_.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile_.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROXY, ""); // never through a proxy from the environment
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs_));
+    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, replySeconds);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(4 * timeoutMs_));
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, detail);
+    const CURLcode rc = curl_easy_perform(curl);
+    curl_socket_t active = CURL_SOCKET_BAD;
+    if (rc == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_ACTIVESOCKET, &active);
+    if (rc != CURLE_OK || active == CURL_SOCKET_BAD) {
+        lastReply_ = detail[0] ? detail : curl_easy_strerror(rc);
+        curl_easy_cleanup(curl);
+        SMTPSetLastError(rc == CURLE_OK ? qavsmtp::kSmtpErrConnectionClosed : SecureConnectError(rc));
+        return 0;
+    }
+    curl_ = curl;
+    socket_ = static_cast<int>(active);
+    connected_ = true;
+    return 1;
+}
+
+long CSMTPConnection::TrySend(const char* data, size_t size)
+{
+    if (curl_) {
+        size_t sent = 0;
+        const CURLcode rc = curl_easy_send(static_cast<CURL*>(curl_), data, size, &sent);
+        if (rc == CURLE_AGAIN) return 0;
+        if (rc != CURLE_OK) {
+            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
+            return -1;
+        }
+        return static_cast<long>(sent);
+    }
+    const ssize_t n = ::send(socket_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) return static_cast<long>(n);
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+    SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
+    return -1;
+}
+
+long CSMTPConnection::TryReceive(char* data, size_t size)
+{
+    if (curl_) {
+        // What the secure layer has decoded already is there before the
+        // socket shows anything.
+        size_t got = 0;
+        const CURLcode rc = curl_easy_recv(static_cast<CURL*>(curl_), data, size, &got);
+        if (rc == CURLE_AGAIN) return 0;
+        if (rc != CURLE_OK || got == 0) {
+            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
+            return -1;
+        }
+        return static_cast<long>(got);
+    }
+    const ssize_t n = ::recv(socket_, data, size, MSG_DONTWAIT);
+    if (n > 0) return static_cast<long>(n);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+    // 0: the server closed the connection, no reply will come.
+    SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
+    return -1;
+}
+
+void CSMTPConnection::Wait(bool forWriting, int ms)
+{
+    pollfd p{socket_, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
+    ::poll(&p, 1, ms); // what came (or an error) shows at the next try
 }
 
 int CSMTPConnection::CloseConnection()
@@ -189,28 +330,20 @@ int CSMTPConnection::SendText(const std::string& text)
     size_t sent = 0;
     auto lastProgress = Clock::now();
     while (sent < text.size()) {
+        const long n = TrySend(text.data() + sent, text.size() - sent);
+        if (n < 0) return 0;
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            lastProgress = Clock::now();
+            continue;
+        }
         // A server that stops reading counts like one that stops answering.
         const long long left = timeoutMs_ - MsSince(lastProgress);
         if (left <= 0) {
             SMTPSetLastError(qavsmtp::kSmtpErrTimeout);
             return 0;
         }
-        pollfd p{socket_, POLLOUT, 0};
-        const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, kPollSliceMs)));
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) {
-            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
-            return 0;
-        }
-        if (r == 0) continue;
-        const ssize_t n = ::send(socket_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
-            return 0;
-        }
-        sent += static_cast<size_t>(n);
-        lastProgress = Clock::now();
+        Wait(true, static_cast<int>(std::min<long long>(left, kPollSliceMs)));
     }
     return 1;
 }
@@ -254,23 +387,6 @@ int CSMTPConnection::ReadReply(std::vector<char>& buffer, const char* endMarker,
             return 0;
         }
 
-        const long long left = timeoutMs_ - MsSince(lastData);
-        if (left <= 0) {
-            lastReply_.assign(buffer.data(), used);
-            SMTPSetLastError(qavsmtp::kSmtpErrTimeout);
-            return 0;
-        }
-        // Waits for data at most one slice, and wakes as soon as some arrives.
-        pollfd p{socket_, POLLIN, 0};
-        const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, kPollSliceMs)));
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) {
-            lastReply_.assign(buffer.data(), used);
-            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
-            return 0;
-        }
-        if (r == 0) continue;
-
         // One byte always stays free, as room for a terminator.
         if (used + 1 >= buffer.size()) {
             if (!growing || growthStep == 0 || buffer.size() + growthStep > kReplyMaxSize) {
@@ -280,22 +396,25 @@ int CSMTPConnection::ReadReply(std::vector<char>& buffer, const char* endMarker,
             }
             buffer.resize(buffer.size() + growthStep);
         }
-        const ssize_t n = ::recv(socket_, buffer.data() + used, buffer.size() - 1 - used, MSG_DONTWAIT);
+        const long n = TryReceive(buffer.data() + used, buffer.size() - 1 - used);
         if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
             lastReply_.assign(buffer.data(), used);
-            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
             return 0;
         }
-        if (n == 0) {
-            // The server closed the connection: no reply will come.
+        if (n > 0) {
+            used += static_cast<size_t>(n);
+            buffer[used] = '\0';
+            lastData = Clock::now();
+            continue;
+        }
+        const long long left = timeoutMs_ - MsSince(lastData);
+        if (left <= 0) {
             lastReply_.assign(buffer.data(), used);
-            SMTPSetLastError(qavsmtp::kSmtpErrConnectionClosed);
+            SMTPSetLastError(qavsmtp::kSmtpErrTimeout);
             return 0;
         }
-        used += static_cast<size_t>(n);
-        buffer[used] = '\0';
-        lastData = Clock::now();
+        // Waits for data at most one slice, and wakes as soon as some arrives.
+        Wait(false, static_cast<int>(std::min<long long>(left, kPollSliceMs)));
     }
 }
 

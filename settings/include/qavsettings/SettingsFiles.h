@@ -119,6 +119,11 @@ struct SurveyConfig {
     std::string sourceUser;
     std::string sourcePasswd; // in clear
     int sourceAuth = kAuthAutomatic; // 0..4, or kAuthAutomatic for the empty value
+    // Keys of this tool set's own, kept as stored (see MailSecurityFromText
+    // and MailPortFromText); absent or empty they mean port 25 in clear.
+    std::string sourcePort;     // Mail/SourcePort
+    std::string sourceSecurity; // Mail/SourceSecurity
+    std::string sourceCaFile;   // Mail/SourceCAFile: PEM file of the authorities; empty: the system's
     RecipientConfig user;
     RecipientConfig administrator;
     ServiceRecipientConfig service;
@@ -134,6 +139,26 @@ SurveyConfig ReadSurveyConfig(Reader who, const SurveyConfig& previous = {},
 // the file's description.
 SettingsGroup SurveySettingsGroup(const SurveyConfig& config);
 bool WriteSurveyConfig(const SurveyConfig& config, const std::string& path = DataFilePath(kSurveyConfigFile));
+
+// The security of the mail connection (Mail/SourceSecurity). The numbers
+// are those of the mail library's BSMTP_SECURITY_*.
+enum MailSecurity : int {
+    kMailSecurityInvalid = -1, // a value that names none of the three
+    kMailSecurityNone = 0,     // plain SMTP
+    kMailSecurityStartTls = 1, // plain connection, then STARTTLS before anything else
+    kMailSecurityTls = 2,      // TLS from the first byte
+};
+// "none", "STARTTLS", "TLS" without regard to case, or 0, 1, 2; empty is
+// none. Anything else is invalid: mail is then not sent at all rather than
+// in clear.
+int MailSecurityFromText(std::string_view text);
+// The stored form: "none", "STARTTLS", "TLS" (empty for an invalid value).
+const char* MailSecurityText(int security);
+// Mail/SourcePort: a port number 1..65535; 0 when empty (the security's
+// standard port); -1 when the text is no port number.
+int MailPortFromText(std::string_view text);
+// The standard port of a security: 465 for TLS, else 25.
+int StandardMailPort(int security);
 
 // The surveillance dialog shows ListDuration and DetailedDuration in units of
 // ten seconds and TaskDuration in seconds. The field text for a stored value,
@@ -230,6 +255,7 @@ struct DisplayConfig {
     std::array<int, kColumnCount> display{}; // missing: -1 (hidden)
     std::array<int, kColumnCount> order{};   // 1-based position; 0 or missing after the numbered ones
     std::array<int, kColumnCount> width{};   // pixels, missing 100; <= 0 is ignored
+    std::array<bool, kColumnCount> widthStored{}; // a usable Width (> 0) is stored for the column
 };
 
 DisplayConfig ReadDisplayConfig(const std::string& path = DataFilePath(kDisplayConfigFile));

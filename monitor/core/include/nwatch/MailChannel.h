@@ -33,13 +33,24 @@ struct MailSettings {
     qavsettings::RecipientConfig administrator;
     bool japanese = false; // QAVMgmtConfig.INI Resource/Language is "JPN"
     int port = 25;         // the mail server's port
+    // The connection's security (qavsettings::MailSecurity) and the
+    // certificate authorities the server's certificate must come from
+    // (empty: the system's). With STARTTLS or TLS the probe, the mail
+    // library and the own client all go over a checked secure connection.
+    int security = qavsettings::kMailSecurityNone;
+    std::string caFile;
+    // Not empty: the settings cannot be used safely (an unknown security, a
+    // port that is no port). No mail is sent at all, and this says why.
+    std::string problem;
 };
 
-// The SMTP port: 25, or $QAV_SMTP_PORT when set (tests, servers on other
-// ports).
-int MailPort();
+// The SMTP port: $QAV_SMTP_PORT when set (tests, servers on other ports),
+// else `configured`.
+int MailPort(int configured = 25);
 // The mail settings from QAVSurveyConfig.INI and QAVMgmtConfig.INI in the
-// data folder, and the port from MailPort().
+// data folder. The port is SourcePort, or the standard port of the
+// security (25, or 465 for TLS) when it is empty, and MailPort() has the
+// last word.
 MailSettings ReadMailSettings();
 
 enum class MailPath { kLibrary, kOwnClient };
@@ -94,6 +105,7 @@ struct MailReport {
     std::vector<MailGroup> ownSent; // groups the own client delivered
     bool ownFailed = false;   // the own client's send of a group failed
     bool cancelled = false;   // the monitor stopped while the mail was under way
+    std::string refused;      // the mail settings could not be used (MailSettings::problem)
     // One line for the trace.
     std::string Summary() const;
 };
@@ -108,7 +120,7 @@ public:
 
     // The whole channel: the mail library (after a probe of the server)
     // unless SourceAuth is 0, then the own client when the library path asks
-    // for it.
+    // for it. Settings with a problem send nothing.
     MailReport Send(const NotificationRecord& record, const MailSettings& settings);
 
     // The library path; returns whether the own client must be tried.

@@ -31,6 +31,18 @@ struct StartDecision {
 };
 StartDecision DecideStart(int askPassword, int useSystemDefault, bool userIsAdministrator);
 
+// The first run: the data folder (settings files, the group file) is made by
+// the installation step, never by the programs. Whether `folder` is missing
+// (or is no folder).
+bool DataFolderMissing(const std::string& folder);
+// The command that creates it: the step beside the program
+// (`<programDir>/qav-install-data`, quoted for a shell when needed), or its
+// bare name when it is not there; preceded by the QAV_DATA_DIR assignment
+// when the folder came from that variable (`dataDirVariable`, else empty).
+std::string DataFolderCommand(const std::string& programDir, const std::string& dataDirVariable = {});
+// The message: text 1032 with the folder and the command in its two "%s".
+std::string DataFolderMessage(const std::string& format, const std::string& folder, const std::string& command);
+
 // The login dialog's password check: three tries.
 class Login {
 public:

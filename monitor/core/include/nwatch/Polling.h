@@ -23,6 +23,11 @@ struct PollingResult {
     bool noObjectTable = false; // text 3310
     bool communityFailed = false; // "SetCommunity failed"
     double seconds = 0;
+    // The printers read (their records stored) and those that did not
+    // answer the maker check or either set (their records kept), in no
+    // particular order.
+    std::vector<uint32_t> answered;
+    std::vector<uint32_t> silent;
 };
 
 class PollingCycle {

@@ -19,6 +19,8 @@ enum SmtpError : int {
     kSmtpErrNotConnected = 10057,      // an exchange was asked for without an open connection
     kSmtpErrConnectionRefused = 10061, // nothing listens on the server's port
     kSmtpErrHostUnreachable = 10065,   // the TCP connection could not be made for another reason
+    kSmtpErrSecureConnection = 10071,  // no secure connection: no STARTTLS offered, a certificate not
+                                       // trusted or for another name, or a failed handshake
 };
 
 int SMTPGetLastError();
