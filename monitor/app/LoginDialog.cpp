@@ -1,11 +1,14 @@
 #include "LoginDialog.h"
 
+#include <QAction>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include "Texts.h"
+#include "qav/Version.h"
 
 namespace nwatch {
 
@@ -30,6 +33,14 @@ LoginDialog::LoginDialog(const std::string& storedPassword, QWidget* parent) : Q
     connect(user_, &QPushButton::clicked, this, [this] { done(kUserMode); });
     connect(cancel, &QPushButton::clicked, this, [this] { done(0); });
     password_->setFocus();
+
+    // The window menu of the dialog (right button) holds its About entry.
+    about_ = new QAction(T(101), this);
+    addAction(about_);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(about_, &QAction::triggered, this, [this] {
+        QMessageBox::about(this, T(1000), T(1000) + QStringLiteral("\n" QAV_PRODUCT_NAME " " QAV_VERSION));
+    });
 }
 
 void LoginDialog::OnOk()

@@ -5,6 +5,7 @@
 
 #include "nwatch/MonitorState.h"
 
+class QAction;
 class QLineEdit;
 class QPushButton;
 
@@ -20,6 +21,7 @@ public:
     QLineEdit* PasswordBox() const { return password_; }
     QPushButton* OkButton() const { return ok_; }
     QPushButton* UserButton() const { return user_; }
+    QAction* AboutAction() const { return about_; }
     int Failures() const { return login_.Failures(); }
 
 private slots:
@@ -31,6 +33,7 @@ private:
     QLineEdit* password_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* user_ = nullptr;
+    QAction* about_ = nullptr;
 };
 
 } // namespace nwatch

@@ -144,7 +144,7 @@ TEST_F(MailEndToEnd, PaperJamMailsTheUserAndTheAdministrator)
     WriteSurvey("");
     StartMonitor();
     RaiseAndWaitForMail("paper-jam", "6/11");
-    ASSERT_TRUE(peer.WaitForEvents("mail", 2));
+    ASSERT_TRUE(peer.WaitForEvents("mail", 2)) << monitor.Log();
     const std::vector<MailEvent> mails = peer.Mails();
     ASSERT_EQ(mails.size(), 2u);
 
@@ -180,14 +180,14 @@ TEST_F(MailEndToEnd, PaperJamSwitchedOffForTheUser)
     WriteSurvey("PaperJam=0\n");
     StartMonitor();
     RaiseAndWaitForMail("paper-jam", "6/11");
-    ASSERT_TRUE(peer.WaitForEvents("mail", 1));
+    ASSERT_TRUE(peer.WaitForEvents("mail", 1)) << monitor.Log();
     std::vector<MailEvent> mails = peer.Mails();
     ASSERT_EQ(mails.size(), 1u);
     EXPECT_EQ(mails[0].rcptTos, (std::vector<std::string>{"admin@example.test"}));
 
     // Other kinds still reach the user.
     RaiseAndWaitForMail("cutter-error", "6/12");
-    ASSERT_TRUE(peer.WaitForEvents("mail", 3));
+    ASSERT_TRUE(peer.WaitForEvents("mail", 3)) << monitor.Log();
     mails = peer.Mails();
     ASSERT_EQ(mails.size(), 3u);
     EXPECT_EQ(mails[1].rcptTos, (std::vector<std::string>{"user1@example.test", "user2@example.test"}));
@@ -248,7 +248,7 @@ TEST_F(StartTlsMailServer, PaperJamMailedOverStartTls)
     WriteSurvey("", SecureMail(peer.CertFile()));
     StartMonitor(false);
     RaiseAndWaitForMail("paper-jam", "6/11");
-    ASSERT_TRUE(peer.WaitForEvents("mail", 2));
+    ASSERT_TRUE(peer.WaitForEvents("mail", 2)) << monitor.Log();
     const std::vector<MailEvent> mails = peer.Mails();
     ASSERT_EQ(mails.size(), 2u);
     EXPECT_EQ(mails[0].rcptTos, (std::vector<std::string>{"user1@example.test", "user2@example.test"}));

@@ -9,6 +9,7 @@
 // or dialog can be watched.
 #include <QAction>
 #include <QApplication>
+#include <QMessageBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -29,6 +30,7 @@
 
 #include "Icons.h"
 #include "LoginDialog.h"
+#include "qav/Version.h"
 #include "Monitor.h"
 #include "TestPeers.h"
 #include "Texts.h"
@@ -274,6 +276,17 @@ private slots:
         QCOMPARE(d.PasswordBox()->echoMode(), QLineEdit::Password);
         QCOMPARE(d.PasswordBox()->maxLength(), 16);
         QVERIFY(d.OkButton()->isDefault());
+        // Its window menu offers the About box, which names the product's version.
+        QVERIFY(d.actions().contains(d.AboutAction()));
+        QCOMPARE(d.AboutAction()->text(), QStringLiteral("&About NWATCH..."));
+        QCOMPARE(d.contextMenuPolicy(), Qt::ActionsContextMenu);
+        QTimer::singleShot(0, [] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            QVERIFY(box->text().contains(QStringLiteral(QAV_VERSION)));
+            box->accept();
+        });
+        d.AboutAction()->trigger();
     }
 
     // The stored password is kept in ROT13: "Frperg-42" stands for
