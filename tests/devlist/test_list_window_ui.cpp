@@ -812,10 +812,10 @@ TEST_F(Window, Screenshots)
     f.name = "Warehouse";
     f.useLocation = true, f.location = "Warehouse A,Warehouse B";
     ASSERT_EQ(StoreGroup(f, -1), 0);
+    // No stored widths: the columns fit their contents, as at a first start.
     qavtest::WriteFile(data_.File("QAVDisplayConfig.INI"),
                        "[Display]\nStatus=1\nPort=1\nModel=1\nLocation=1\nManager=1\nHost Name=1\n"
-                       "[Order]\nStatus=1\nPort=2\nModel=3\nLocation=4\nManager=5\nHost Name=6\n"
-                       "[Width]\nName=120\nStatus=170\nPort=100\nModel=95\nLocation=100\nManager=85\nHost Name=120\n");
+                       "[Order]\nStatus=1\nPort=2\nModel=3\nLocation=4\nManager=5\nHost Name=6\n");
     qavsettings::WriteUserNumber(qavsettings::kToolBarValue, 1);
     qavsettings::WriteUserNumber(qavsettings::kStatusBarValue, 1);
     qavsettings::WriteUserValue(qavsettings::kWindowPosValue, "0,1,-1,-1,-1,-1,8,28,1008,388");
