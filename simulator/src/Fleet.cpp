@@ -8,19 +8,15 @@
 #include <set>
 #include <sstream>
 
+#include "qavplatform/Text.h"
+
 namespace qavsim {
 
 bool IsLoopback(uint32_t a) { return (a >> 24) == 127; }
 
 namespace {
 
-std::string Trim(const std::string& s)
-{
-    const size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return std::string();
-    const size_t e = s.find_last_not_of(" \t\r");
-    return s.substr(b, e - b + 1);
-}
+std::string Trim(const std::string& s) { return qavplatform::Trim(s, " \t\r"); }
 
 // %n, %0Nn (the number in the run), %a (the address), %%.
 std::string Expand(const std::string& pattern, int n, uint32_t address)

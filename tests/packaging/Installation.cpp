@@ -9,18 +9,14 @@
 #include <thread>
 
 #include "qavplatform/ProgramStart.h"
+#include "qavplatform/Text.h"
 #include "qavsettings/Profile.h"
 
 namespace qavtest {
 
 namespace {
 
-std::string Trim(const std::string& s)
-{
-    const size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
-}
+std::string Trim(const std::string& s) { return qavplatform::Trim(s, " \t\r"); }
 
 std::string Quoted(const std::string& s) { return "'" + std::regex_replace(s, std::regex("'"), "'\\''") + "'"; }
 

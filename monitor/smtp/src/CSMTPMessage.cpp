@@ -5,17 +5,13 @@
 #include "qavsmtp/MailDate.h"
 #include "qavsmtp/SMTPError.h"
 
+#include "qavplatform/Text.h"
+
 using qavsmtp::SMTPSetLastError;
 
 namespace {
 
-std::string Trim(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
+std::string Trim(const std::string& text) { return qavplatform::Trim(text, " \t"); }
 
 // An address goes between angle brackets into a command line: it must not
 // contain brackets or control characters (a CR or LF would end the command

@@ -8,6 +8,7 @@
 
 #include "ncomm/CQBPVb.h"
 #include "qavplatform/Address.h"
+#include "qavplatform/Text.h"
 
 namespace nconfig {
 
@@ -23,12 +24,7 @@ std::string WithUnit(const std::string& value, const std::string& unit)
     return unit.empty() ? value : value + " " + unit;
 }
 
-std::string Trim(const std::string& text)
-{
-    const size_t b = text.find_first_not_of(" \t");
-    if (b == std::string::npos) return std::string();
-    return text.substr(b, text.find_last_not_of(" \t") - b + 1);
-}
+std::string Trim(const std::string& text) { return qavplatform::Trim(text, " \t"); }
 
 std::string WithoutUnit(const std::string& text, const std::string& unit)
 {
