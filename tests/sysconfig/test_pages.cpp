@@ -82,7 +82,8 @@ TEST(Pages, ParameterDefinitions)
 
 TEST(Values, HexTextIsUpperCasedAndPaddedWithF)
 {
-    const Parameter& lock = ParameterByKey(Ug2().pages[2], "25521.0"); // -2.1, 4..8
+    const PageBook book = Ug2();
+    const Parameter& lock = ParameterByKey(book.pages[2], "25521.0"); // -2.1, 4..8
     EXPECT_EQ(Raw(lock, "ab12"), "AB12FFFF");
     EXPECT_EQ(Raw(lock, "0123abcd"), "0123ABCD");
     EXPECT_EQ(Raw(lock, "abc"), "<invalid>") << "shorter than the minimum";
