@@ -403,35 +403,35 @@ void RawPorts::WriteLater(uint64_t id, int ms, std::string bytes)
     });
 }
 
-FaultSpec::Kind RawPorts::TakeFault(Station& s, FaultSpec::On which)
+FaultSetting::Kind RawPorts::TakeFault(Station& s, FaultSetting::On which)
 {
-    const FaultSpec& f = s.settings.fault;
-    if (f.kind == FaultSpec::kNone || s.faultLeft == 0) return FaultSpec::kNone;
-    if (f.on != FaultSpec::kAny && f.on != which) return FaultSpec::kNone;
-    const bool objectOnly = f.kind == FaultSpec::kBadSequence || f.kind == FaultSpec::kGenErr;
-    if (objectOnly && which != FaultSpec::kObject) return FaultSpec::kNone;
+    const FaultSetting& f = s.settings.fault;
+    if (f.kind == FaultSetting::kNone || s.faultLeft == 0) return FaultSetting::kNone;
+    if (f.on != FaultSetting::kAny && f.on != which) return FaultSetting::kNone;
+    const bool objectOnly = f.kind == FaultSetting::kBadSequence || f.kind == FaultSetting::kGenErr;
+    if (objectOnly && which != FaultSetting::kObject) return FaultSetting::kNone;
     if (s.faultLeft > 0) --s.faultLeft;
     return f.kind;
 }
 
-void RawPorts::Deliver(Endpoint& ep, const std::string& reply, FaultSpec::Kind fault)
+void RawPorts::Deliver(Endpoint& ep, const std::string& reply, FaultSetting::Kind fault)
 {
     const Station& s = *stations_[ep.station];
     const int ms = s.settings.fault.ms;
     switch (fault) {
-    case FaultSpec::kSilent: return;
-    case FaultSpec::kHangup:
+    case FaultSetting::kSilent: return;
+    case FaultSetting::kHangup:
         if (ep.port == kTcp) ep.hangup = true;
         return;
-    case FaultSpec::kDelay: WriteLater(ep.id, ms >= 0 ? ms : kDefaultDelayMs, reply); return;
-    case FaultSpec::kSplit: {
+    case FaultSetting::kDelay: WriteLater(ep.id, ms >= 0 ? ms : kDefaultDelayMs, reply); return;
+    case FaultSetting::kSplit: {
         const size_t half = reply.size() / 2;
         Write(ep, reply.substr(0, half));
         WriteLater(ep.id, ms >= 0 ? ms : kDefaultSplitMs, reply.substr(half));
         return;
     }
-    case FaultSpec::kGarbage: Write(ep, std::string(reply.size(), '~')); return;
-    case FaultSpec::kNoise: Write(ep, std::string(kNoise) + reply); return;
+    case FaultSetting::kGarbage: Write(ep, std::string(reply.size(), '~')); return;
+    case FaultSetting::kNoise: Write(ep, std::string(kNoise) + reply); return;
     default: Write(ep, reply); return;
     }
 }
@@ -440,19 +440,19 @@ void RawPorts::OnObjectCommand(Endpoint& ep, const std::string& command)
 {
     Station& s = *stations_[ep.station];
     ++s.objectCommands;
-    const FaultSpec::Kind fault = TakeFault(s, FaultSpec::kObject);
+    const FaultSetting::Kind fault = TakeFault(s, FaultSetting::kObject);
     ObjectReplyOptions options;
-    options.sequenceOffset = fault == FaultSpec::kBadSequence ? 1 : 0;
-    options.genErr = fault == FaultSpec::kGenErr;
+    options.sequenceOffset = fault == FaultSetting::kBadSequence ? 1 : 0;
+    options.genErr = fault == FaultSetting::kGenErr;
     Deliver(ep, AnswerObjectCommand(s.printer->Objects(), s.printer->Policy(), command, options), fault);
 }
 
 void RawPorts::OnDownloadReply(Endpoint& ep, int value)
 {
     Station& s = *stations_[ep.station];
-    const FaultSpec::On which = value == download::kStartAccepted   ? FaultSpec::kStart
-                                : value == download::kBlockReceived ? FaultSpec::kBlock
-                                                                    : FaultSpec::kEnd;
+    const FaultSetting::On which = value == download::kStartAccepted   ? FaultSetting::kStart
+                                : value == download::kBlockReceived ? FaultSetting::kBlock
+                                                                    : FaultSetting::kEnd;
     Deliver(ep, DownloadReply(value), TakeFault(s, which));
 }
 
@@ -533,14 +533,14 @@ void RawPorts::Schedule(Clock::time_point when, std::function<void()> action)
 
 void RawPorts::ArmTimer()
 {
-    itimerspec spec{};
+    itimerspec due{};
     if (!timers_.empty()) {
         auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(timers_.begin()->first - Clock::now()).count();
         if (left < 1000) left = 1000;
-        spec.it_value.tv_sec = static_cast<time_t>(left / 1000000000);
-        spec.it_value.tv_nsec = static_cast<long>(left % 1000000000);
+        due.it_value.tv_sec = static_cast<time_t>(left / 1000000000);
+        due.it_value.tv_nsec = static_cast<long>(left % 1000000000);
     }
-    ::timerfd_settime(timer_, 0, &spec, nullptr);
+    ::timerfd_settime(timer_, 0, &due, nullptr);
 }
 
 void RawPorts::RunTimers()
@@ -579,7 +579,7 @@ std::string RawPorts::Execute(const std::vector<std::string>& w)
     for (Station* s : targets) {
         const std::string name = AddressText(s->printer->Entry().address);
         if (cmd == "fault") {
-            FaultSpec f;
+            FaultSetting f;
             std::string error;
             if (!ParseFault(w, 2, f, error)) return "error: " + error;
             s->settings.fault = f;

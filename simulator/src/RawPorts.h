@@ -78,8 +78,8 @@ private:
     void Flush(Endpoint& ep);
 
     // The fault for a reply of this kind, counted; kNone when none applies.
-    FaultSpec::Kind TakeFault(Station& s, FaultSpec::On which);
-    void Deliver(Endpoint& ep, const std::string& reply, FaultSpec::Kind fault);
+    FaultSetting::Kind TakeFault(Station& s, FaultSetting::On which);
+    void Deliver(Endpoint& ep, const std::string& reply, FaultSetting::Kind fault);
     void OnObjectCommand(Endpoint& ep, const std::string& command);
     void OnDownloadReply(Endpoint& ep, int value);
     void OnDownloadDone(Endpoint& ep, const DownloadOutcome& outcome);

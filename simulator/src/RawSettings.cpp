@@ -9,23 +9,23 @@ namespace {
 
 struct NamedKind {
     const char* name;
-    FaultSpec::Kind kind;
+    FaultSetting::Kind kind;
 };
 
 const NamedKind kKinds[] = {
-    {"none", FaultSpec::kNone},       {"split", FaultSpec::kSplit},   {"delay", FaultSpec::kDelay},
-    {"garbage", FaultSpec::kGarbage}, {"noise", FaultSpec::kNoise},   {"silent", FaultSpec::kSilent},
-    {"hangup", FaultSpec::kHangup},   {"badseq", FaultSpec::kBadSequence}, {"generr", FaultSpec::kGenErr},
+    {"none", FaultSetting::kNone},       {"split", FaultSetting::kSplit},   {"delay", FaultSetting::kDelay},
+    {"garbage", FaultSetting::kGarbage}, {"noise", FaultSetting::kNoise},   {"silent", FaultSetting::kSilent},
+    {"hangup", FaultSetting::kHangup},   {"badseq", FaultSetting::kBadSequence}, {"generr", FaultSetting::kGenErr},
 };
 
 struct NamedOn {
     const char* name;
-    FaultSpec::On on;
+    FaultSetting::On on;
 };
 
 const NamedOn kOns[] = {
-    {"any", FaultSpec::kAny}, {"start", FaultSpec::kStart},   {"block", FaultSpec::kBlock},
-    {"end", FaultSpec::kEnd}, {"object", FaultSpec::kObject},
+    {"any", FaultSetting::kAny}, {"start", FaultSetting::kStart},   {"block", FaultSetting::kBlock},
+    {"end", FaultSetting::kEnd}, {"object", FaultSetting::kObject},
 };
 
 bool Number(const std::string& text, int low, int high, int& value)
@@ -77,13 +77,13 @@ bool ApplyRawKey(RawSettings& s, const std::string& key, const std::string& valu
     return true;
 }
 
-bool ParseFault(const std::vector<std::string>& words, size_t from, FaultSpec& fault, std::string& error)
+bool ParseFault(const std::vector<std::string>& words, size_t from, FaultSetting& fault, std::string& error)
 {
     if (from >= words.size()) {
         error = "fault KIND [on=any|start|block|end|object] [ms=N] [count=N]";
         return false;
     }
-    FaultSpec f;
+    FaultSetting f;
     bool known = false;
     for (const NamedKind& k : kKinds) {
         if (words[from] == k.name) {
@@ -130,15 +130,15 @@ bool ParseFault(const std::vector<std::string>& words, size_t from, FaultSpec& f
     return true;
 }
 
-std::string FaultText(const FaultSpec& f)
+std::string FaultText(const FaultSetting& f)
 {
     std::string text = "none";
     for (const NamedKind& k : kKinds) {
         if (k.kind == f.kind) text = k.name;
     }
-    if (f.kind == FaultSpec::kNone) return text;
+    if (f.kind == FaultSetting::kNone) return text;
     for (const NamedOn& o : kOns) {
-        if (o.on == f.on && f.on != FaultSpec::kAny) text += std::string(" on=") + o.name;
+        if (o.on == f.on && f.on != FaultSetting::kAny) text += std::string(" on=") + o.name;
     }
     if (f.ms >= 0) text += " ms=" + std::to_string(f.ms);
     if (f.count >= 0) text += " count=" + std::to_string(f.count);

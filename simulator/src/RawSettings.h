@@ -39,7 +39,7 @@
 
 namespace qavsim {
 
-struct FaultSpec {
+struct FaultSetting {
     enum Kind { kNone, kSplit, kDelay, kGarbage, kNoise, kSilent, kHangup, kBadSequence, kGenErr };
     enum On { kAny, kStart, kBlock, kEnd, kObject };
     Kind kind = kNone;
@@ -55,7 +55,7 @@ struct RawSettings {
     std::string lpt;
     int restartMs = 3000;
     std::string capture;
-    FaultSpec fault;
+    FaultSetting fault;
 };
 
 // Whether the fleet key belongs to these settings.
@@ -63,7 +63,7 @@ bool IsRawKey(const std::string& key);
 bool ApplyRawKey(RawSettings& settings, const std::string& key, const std::string& value, std::string& error);
 
 // KIND [on=WHICH] [ms=N] [count=N] from words[from] on.
-bool ParseFault(const std::vector<std::string>& words, size_t from, FaultSpec& fault, std::string& error);
-std::string FaultText(const FaultSpec& fault);
+bool ParseFault(const std::vector<std::string>& words, size_t from, FaultSetting& fault, std::string& error);
+std::string FaultText(const FaultSetting& fault);
 
 } // namespace qavsim

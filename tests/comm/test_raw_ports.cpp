@@ -85,9 +85,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(started_) << sim_->Log(); }
     void TearDown() override { Fault("none"); }
 
-    static void Fault(const std::string& spec)
+    static void Fault(const std::string& setting)
     {
-        ASSERT_EQ(sim_->Command("fault " + address_ + " " + spec), "ok") << spec;
+        ASSERT_EQ(sim_->Command("fault " + address_ + " " + setting), "ok") << setting;
     }
     static size_t CaptureSize()
     {

@@ -13,7 +13,7 @@
 
 namespace loadertest {
 
-struct LoadFileSpec {
+struct LoadFileRecipe {
     std::string kind = "MAIN";
     std::string model = "M-UG2";
     std::string version = "V1.05";
@@ -26,24 +26,24 @@ struct LoadFileSpec {
     bool wrongSize = false;
 };
 
-inline std::vector<unsigned char> MakeLoadFile(const LoadFileSpec& spec)
+inline std::vector<unsigned char> MakeLoadFile(const LoadFileRecipe& recipe)
 {
-    std::vector<unsigned char> file(spec.contentSize);
+    std::vector<unsigned char> file(recipe.contentSize);
     for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<unsigned char>((i * 7 + 3) & 0xFF);
-    for (size_t i = 0; i < spec.head.size() && i < file.size(); ++i) file[i] = static_cast<unsigned char>(spec.head[i]);
+    for (size_t i = 0; i < recipe.head.size() && i < file.size(); ++i) file[i] = static_cast<unsigned char>(recipe.head[i]);
     uint32_t sum = 0;
     for (unsigned char c : file) sum += c;
     nload::Trailer t;
-    const size_t whole = spec.contentSize + nload::kTrailerSize;
-    t.sizeKb = static_cast<uint32_t>((whole + 1023) / 1024) + (spec.wrongSize ? 1 : 0);
-    t.checksum = sum + (spec.wrongChecksum ? 1 : 0);
-    t.text1 = spec.text1;
-    t.text2 = spec.text2;
-    t.model = spec.model;
-    t.version = spec.version;
-    t.kindName = spec.kind;
-    t.boot = spec.boot;
-    t.magic = spec.magic;
+    const size_t whole = recipe.contentSize + nload::kTrailerSize;
+    t.sizeKb = static_cast<uint32_t>((whole + 1023) / 1024) + (recipe.wrongSize ? 1 : 0);
+    t.checksum = sum + (recipe.wrongChecksum ? 1 : 0);
+    t.text1 = recipe.text1;
+    t.text2 = recipe.text2;
+    t.model = recipe.model;
+    t.version = recipe.version;
+    t.kindName = recipe.kind;
+    t.boot = recipe.boot;
+    t.magic = recipe.magic;
     const auto block = nload::MakeTrailerBlock(t);
     file.insert(file.end(), block.begin(), block.end());
     return file;

@@ -88,10 +88,10 @@ protected:
     void SetUp() override { ASSERT_TRUE(started_) << sim_->Log(); }
 
     // A load file written into the test folder, and its run setup.
-    RunSetup Setup(const loadertest::LoadFileSpec& spec, std::vector<PrinterInfo> printers)
+    RunSetup Setup(const loadertest::LoadFileRecipe& recipe, std::vector<PrinterInfo> printers)
     {
         const std::string path = dir_->File("file" + std::to_string(++files_) + ".bin");
-        file_ = loadertest::MakeLoadFile(spec);
+        file_ = loadertest::MakeLoadFile(recipe);
         loadertest::WriteBytes(path, file_);
         RunSetup s;
         s.filePath = path;

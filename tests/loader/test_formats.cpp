@@ -20,7 +20,7 @@
 namespace {
 
 using namespace nload;
-using loadertest::LoadFileSpec;
+using loadertest::LoadFileRecipe;
 using loadertest::MakeLoadFile;
 using loadertest::WriteBytes;
 

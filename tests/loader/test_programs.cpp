@@ -82,9 +82,9 @@ protected:
                 {"QT_QPA_PLATFORM", "offscreen"},
                 {"QAV_TRACE", "1"}};
     }
-    std::string File(const loadertest::LoadFileSpec& spec, const std::string& name = "file.bin")
+    std::string File(const loadertest::LoadFileRecipe& recipe, const std::string& name = "file.bin")
     {
-        loadertest::WriteBytes(data_.File(name), loadertest::MakeLoadFile(spec));
+        loadertest::WriteBytes(data_.File(name), loadertest::MakeLoadFile(recipe));
         return data_.File(name);
     }
     // Runs qavctl to its end; its exit status, with stdout and stderr in `out`.

@@ -23,9 +23,9 @@ const qavres::StringTable& Texts()
 
 class Run : public ::testing::Test {
 protected:
-    RunSetup Setup(const loadertest::LoadFileSpec& spec, std::vector<PrinterInfo> printers)
+    RunSetup Setup(const loadertest::LoadFileRecipe& recipe, std::vector<PrinterInfo> printers)
     {
-        const auto bytes = loadertest::MakeLoadFile(spec);
+        const auto bytes = loadertest::MakeLoadFile(recipe);
         loadertest::WriteBytes(dir_.File("file.bin"), bytes);
         fileSize_ = bytes.size();
         RunSetup s;

@@ -40,7 +40,7 @@ namespace {
 using namespace nloadui;
 using loadertest::FakeEnvironment;
 using loadertest::Frame;
-using loadertest::LoadFileSpec;
+using loadertest::LoadFileRecipe;
 
 bool WaitUntil(const std::function<bool()>& done, int ms = 10000)
 {
@@ -103,9 +103,9 @@ protected:
         static bool loaded = Texts().LoadFile(QAV_SOURCE_DIR "/resources/data/QDLRSENG.txt");
         ASSERT_TRUE(loaded);
     }
-    std::string File(const LoadFileSpec& spec, const std::string& name = "file.bin")
+    std::string File(const LoadFileRecipe& recipe, const std::string& name = "file.bin")
     {
-        loadertest::WriteBytes(dir_.File(name), loadertest::MakeLoadFile(spec));
+        loadertest::WriteBytes(dir_.File(name), loadertest::MakeLoadFile(recipe));
         return dir_.File(name);
     }
     // The download window runs to its end, then closes.

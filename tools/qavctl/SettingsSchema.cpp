@@ -208,16 +208,16 @@ bool Integer(std::string_view text, long long& value)
 bool LookUpSetting(std::string_view file, std::string_view section, std::string_view key, Setting& setting,
                    std::string& why)
 {
-    const File* spec = nullptr;
+    const File* schema = nullptr;
     for (const File& f : Files()) {
-        if (f.name == file) spec = &f;
+        if (f.name == file) schema = &f;
     }
-    if (!spec && EndsWith(file, ".qso")) { // a copy of the search settings
+    if (!schema && EndsWith(file, ".qso")) { // a copy of the search settings
         for (const File& f : Files()) {
-            if (f.name == qavsettings::kSearchConfigFile) spec = &f;
+            if (f.name == qavsettings::kSearchConfigFile) schema = &f;
         }
     }
-    if (!spec) {
+    if (!schema) {
         why = std::string(file) + " is not a settings file of the tool set";
         for (const File& f : Files()) {
             if (Same(f.name, file)) why += " (file names are case-sensitive: " + f.name + ")";
@@ -227,13 +227,13 @@ bool LookUpSetting(std::string_view file, std::string_view section, std::string_
         return false;
     }
     std::vector<const Row*> inSection;
-    for (const Row& r : spec->rows) {
+    for (const Row& r : schema->rows) {
         if (Matches(r.section, section)) inSection.push_back(&r);
     }
     if (inSection.empty()) {
-        why = "[" + std::string(section) + "] is not a section of " + spec->name + "; its sections:";
+        why = "[" + std::string(section) + "] is not a section of " + schema->name + "; its sections:";
         std::string last;
-        for (const Row& r : spec->rows) {
+        for (const Row& r : schema->rows) {
             if (r.section == last) continue;
             last = r.section;
             why += " " + Shown(r.section);
@@ -248,7 +248,7 @@ bool LookUpSetting(std::string_view file, std::string_view section, std::string_
             return true;
         }
     }
-    why = "[" + std::string(section) + "] " + std::string(key) + " is not a key of " + spec->name + "; its keys there:";
+    why = "[" + std::string(section) + "] " + std::string(key) + " is not a key of " + schema->name + "; its keys there:";
     for (const Row* r : inSection) why += (r == inSection.front() ? " " : ", ") + Shown(r->key);
     return false;
 }
