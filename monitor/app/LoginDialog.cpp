@@ -39,7 +39,9 @@ LoginDialog::LoginDialog(const std::string& storedPassword, QWidget* parent) : Q
     addAction(about_);
     setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(about_, &QAction::triggered, this, [this] {
-        QMessageBox::about(this, T(1000), T(1000) + QStringLiteral("\n" QAV_PRODUCT_NAME " " QAV_VERSION));
+        // The entry's text without its mnemonic and dots is the box's title.
+        const QString title = T(101).remove(QLatin1Char('&')).remove(QStringLiteral("..."));
+        QMessageBox::about(this, title, T(111) + QStringLiteral("\n" QAV_PRODUCT_NAME " " QAV_VERSION));
     });
 }
 

@@ -283,7 +283,8 @@ private slots:
         QTimer::singleShot(0, [] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             QVERIFY(box);
-            QVERIFY(box->text().contains(QStringLiteral(QAV_VERSION)));
+            QCOMPARE(box->windowTitle(), QStringLiteral("About NWATCH"));
+            QCOMPARE(box->text(), QStringLiteral("QAV Network Monitor\nQAV Network Tool " QAV_VERSION));
             box->accept();
         });
         d.AboutAction()->trigger();
