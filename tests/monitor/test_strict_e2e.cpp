@@ -111,6 +111,13 @@ TEST_F(StrictEndToEnd, PaperJamIsLoggedAndMailedAndThePrinterPolled)
     EXPECT_TRUE(nwatch.LogLines("nwatch: channel list").empty());
     const size_t before = nwatch.LogLines(Stored()).size();
     ASSERT_TRUE(nwatch.WaitForLines(Stored(), before + 2, 15000)) << nwatch.Log();
+    // The tray's state follows the strict agent's answers: once both were
+    // polled, the recorded printer is known and the silent one counts as
+    // not answering, the worst state.
+    ASSERT_TRUE(nwatch.WaitForLines("nwatch: fleet not answering: 2 printers (", 1, 15000)) << nwatch.Log();
+    const std::string fleet = nwatch.LogLines("nwatch: fleet not answering: 2 printers (").back();
+    EXPECT_NE(fleet.find("not answering 1)"), std::string::npos) << fleet;
+    EXPECT_EQ(fleet.find("not known yet"), std::string::npos) << fleet;
 
     EXPECT_EQ(nwatch.Stop(), 0);
     qavsettings::ProfileDocument saved;
